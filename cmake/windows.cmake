@@ -1,0 +1,33 @@
+# Cross build: packwren.exe, linked statically so that it runs on a bare Windows, and the tests
+# that ctest runs under Wine.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(zlib_static /usr/x86_64-w64-mingw32/lib/libz.a)
+set(system_libs comctl32 comdlg32 shell32 ole32 oleaut32 uuid gdi32 user32 kernel32)
+
+add_library(packwren_app STATIC ${portable_sources} ${win32_sources} ${gui_sources})
+target_include_directories(packwren_app PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(packwren_app PUBLIC ${zlib_static} ${system_libs})
+
+file(GLOB resource_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+add_executable(packwren WIN32 core/winmain.cpp resources/packwren.rc)
+set_source_files_properties(resources/packwren.rc PROPERTIES OBJECT_DEPENDS "${resource_files}")
+target_link_libraries(packwren PRIVATE packwren_app)
+
+# Everything the program reads beside itself is copied next to the executable.
+# The help file is kept in UTF-8 and installed in the program's code page.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packwren.txt
+  COMMAND iconv -f UTF-8 -t CP932 -o ${CMAKE_BINARY_DIR}/packwren.txt ${CMAKE_SOURCE_DIR}/resources/packwren.txt
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/packwren.txt VERBATIM)
+add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/packwren.txt)
+
+add_executable(packwren_tests ${portable_tests} ${win32_tests} ${portable_support} ${win32_support}
+               resources/packwren.rc)
+target_link_libraries(packwren_tests PRIVATE packwren_app gtest_main)
+add_dependencies(packwren_tests packwren)
+add_test(NAME windows_tests COMMAND packwren_tests)
+set_tests_properties(windows_tests PROPERTIES
+  ENVIRONMENT "PACKWREN_EXE=$<TARGET_FILE:packwren>;PACKWREN_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+  TIMEOUT 1800)

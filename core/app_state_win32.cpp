@@ -1,0 +1,3 @@
+#include "core/app_state_win32.h"
+
+HWND g_mainWindow;

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Thin wrappers over the platform's file functions. On Windows they are CreateFileA and friends
+// with the exact access and share modes below; the native build maps them onto POSIX calls so the
+// code above them is tested under the sanitizers too.
+
+using FileHandle = void*;
+extern const FileHandle kInvalidFile;
+
+// Read access, no sharing, existing files only.
+FileHandle OpenForRead(const char* path);
+// Write access, no sharing, created or truncated.
+FileHandle CreateForWrite(const char* path);
+bool CloseFile(FileHandle file);
+// One read or write call each; the number of bytes moved, 0 on failure.
+size_t ReadBytes(FileHandle file, void* buffer, size_t count);
+size_t WriteBytes(FileHandle file, const void* buffer, size_t count);
+// Forces written data to the disk; false on failure.
+bool FlushFile(FileHandle file);
+// The size when it is below 4 GiB, else 0.
+uint32_t FileSize32(FileHandle file);
+
+// True when the path names a directory, and also when its attributes cannot be read at all:
+// callers adding dropped paths then try it as a directory, which lists nothing.
+bool IsDirectoryPath(const char* path);
+// True when anything exists at the path (even if it cannot be opened).
+bool PathExists(const char* path);
+// Replaces `target` by `source` in one step, even when `target` exists; written through.
+bool ReplaceFileWith(const char* source, const char* target);
+bool DeleteFilePath(const char* path);
+
+// Whole-file buffers: zero-filled page memory. Alloc does nothing and returns false when the
+// pointer is already set (an existing buffer is never replaced or leaked); otherwise it stores the
+// address (none when the allocation failed) and returns true.
+bool AllocPageBuffer(void** pointer, size_t size);
+bool FreePageBuffer(void** pointer);
+
+// Test seam: after this many more bytes, WriteBytes writes short (as on a full disk).
+// A negative limit switches the fault off.
+void SetWriteFaultAfterForTesting(long long bytes);

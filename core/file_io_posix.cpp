@@ -1,0 +1,112 @@
+#include "core/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/write_fault.h"
+
+// Native stand-ins for the Win32 wrappers. POSIX has no share modes; the behaviour that depends
+// on them is tested under Wine.
+
+const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
+
+namespace {
+int Fd(FileHandle file)
+{
+    return static_cast<int>(reinterpret_cast<intptr_t>(file)) - 1;
+}
+FileHandle Handle(int fd)
+{
+    return fd < 0 ? kInvalidFile : reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd + 1));
+}
+}  // namespace
+
+FileHandle OpenForRead(const char* path)
+{
+    struct stat info;
+    if (stat(path, &info) != 0 || S_ISDIR(info.st_mode))
+        return kInvalidFile;
+    return Handle(open(path, O_RDONLY));
+}
+
+FileHandle CreateForWrite(const char* path)
+{
+    return Handle(open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644));
+}
+
+bool CloseFile(FileHandle file)
+{
+    return close(Fd(file)) == 0;
+}
+
+size_t ReadBytes(FileHandle file, void* buffer, size_t count)
+{
+    ssize_t done = read(Fd(file), buffer, count);
+    return done < 0 ? 0 : static_cast<size_t>(done);
+}
+
+size_t WriteBytes(FileHandle file, const void* buffer, size_t count)
+{
+    count = WriteFaultAllowance(count);
+    if (count == 0)
+        return 0;
+    ssize_t done = write(Fd(file), buffer, count);
+    return done < 0 ? 0 : static_cast<size_t>(done);
+}
+
+bool FlushFile(FileHandle file)
+{
+    return fsync(Fd(file)) == 0;
+}
+
+uint32_t FileSize32(FileHandle file)
+{
+    struct stat info;
+    if (fstat(Fd(file), &info) != 0 || info.st_size >= (1LL << 32))
+        return 0;
+    return static_cast<uint32_t>(info.st_size);
+}
+
+bool IsDirectoryPath(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) != 0 || S_ISDIR(info.st_mode);
+}
+
+bool PathExists(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0;
+}
+
+bool ReplaceFileWith(const char* source, const char* target)
+{
+    return rename(source, target) == 0;
+}
+
+bool DeleteFilePath(const char* path)
+{
+    return unlink(path) == 0;
+}
+
+bool AllocPageBuffer(void** pointer, size_t size)
+{
+    if (*pointer != nullptr)
+        return false;
+    *pointer = calloc(size == 0 ? 1 : size, 1);
+    return true;
+}
+
+bool FreePageBuffer(void** pointer)
+{
+    if (*pointer == nullptr)
+        return false;
+    free(*pointer);
+    *pointer = nullptr;
+    return true;
+}

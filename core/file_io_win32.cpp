@@ -1,0 +1,90 @@
+#include "core/file_io.h"
+
+#include <windows.h>
+
+#include "core/write_fault.h"
+
+const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
+
+FileHandle OpenForRead(const char* path)
+{
+    return CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+FileHandle CreateForWrite(const char* path)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool CloseFile(FileHandle file)
+{
+    return CloseHandle(file) != FALSE;
+}
+
+size_t ReadBytes(FileHandle file, void* buffer, size_t count)
+{
+    DWORD done = 0;
+    if (!ReadFile(file, buffer, static_cast<DWORD>(count), &done, nullptr))
+        return 0;
+    return done;
+}
+
+size_t WriteBytes(FileHandle file, const void* buffer, size_t count)
+{
+    count = WriteFaultAllowance(count);
+    DWORD done = 0;
+    if (count == 0 || !WriteFile(file, buffer, static_cast<DWORD>(count), &done, nullptr))
+        return 0;
+    return done;
+}
+
+bool FlushFile(FileHandle file)
+{
+    return FlushFileBuffers(file) != FALSE;
+}
+
+uint32_t FileSize32(FileHandle file)
+{
+    DWORD high = 0;
+    DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return 0;
+    return high != 0 ? 0 : low;
+}
+
+bool IsDirectoryPath(const char* path)
+{
+    return (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool PathExists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReplaceFileWith(const char* source, const char* target)
+{
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool DeleteFilePath(const char* path)
+{
+    return DeleteFileA(path) != FALSE;
+}
+
+bool AllocPageBuffer(void** pointer, size_t size)
+{
+    if (*pointer != nullptr)
+        return false;
+    *pointer = VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    return true;
+}
+
+bool FreePageBuffer(void** pointer)
+{
+    if (*pointer == nullptr)
+        return false;
+    VirtualFree(*pointer, 0, MEM_RELEASE);
+    *pointer = nullptr;
+    return true;
+}

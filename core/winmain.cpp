@@ -1,0 +1,8 @@
+#include <windows.h>
+
+#include "core/app_main.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
+{
+    return AppMain(instance, previousInstance, commandLine, showCommand);
+}
