@@ -1,0 +1,592 @@
+#include "archive/zip_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "archive/zip_crypt.h"
+
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kEndRecordSize = 22;
+constexpr size_t kLocalSizesOffset = 14;    // CRC-32, compressed size, uncompressed size
+constexpr size_t kCentralSizesOffset = 16;
+constexpr size_t kCentralOffsetField = 42;  // where the local header starts
+constexpr unsigned kVersionNeeded = 20;
+constexpr unsigned kVersionMadeBy = 0;      // MS-DOS: external attributes are DOS attribute bits
+
+// 0xFFFFFFFF and 0xFFFF in a size, offset or count field announce ZIP64 records to readers, so
+// no field may take them: every byte of the archive lies below offset 0xFFFFFFFF.
+constexpr uint64_t kArchiveLimit = 0xFFFFFFFFu;
+constexpr uint64_t kMaxEntrySize = 0xFFFFFFFEu;
+constexpr size_t kMaxEntries = 0xFFFF;
+constexpr size_t kMaxFieldLength = 0xFFFF;
+
+// Output is gathered so that small entries cost no write call of their own and a local header
+// still in the buffer is completed without seeking.
+constexpr size_t kBufferSize = 64 * 1024;
+
+void Put16(unsigned char* at, uint32_t value)
+{
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void Put32(unsigned char* at, uint32_t value)
+{
+    Put16(at, value & 0xFFFF);
+    Put16(at + 2, value >> 16);
+}
+
+uint32_t Get32(const unsigned char* at)
+{
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
+}
+
+uint32_t DosDateTime(const zip_fileinfo* info)
+{
+    if (info == nullptr)
+        return 0;
+    if (info->dosDate != 0)
+        return static_cast<uint32_t>(info->dosDate);
+    const tm_zip& t = info->tmz_date;
+    unsigned year = t.tm_year;
+    if (year >= 1980)
+        year -= 1980;
+    else if (year >= 80)
+        year -= 80;
+    uint32_t date = t.tm_mday + 32 * (t.tm_mon + 1) + 512 * year;
+    uint32_t time = t.tm_sec / 2 + 32 * t.tm_min + 2048 * t.tm_hour;
+    return (date << 16) | (time & 0xFFFF);
+}
+
+unsigned LevelFlags(int level)
+{
+    switch (level) {
+    case 1: return 6;
+    case 2: return 4;
+    case 8:
+    case 9: return 2;
+    default: return 0;
+    }
+}
+
+struct OpenEntry {
+    bool open = false;
+    int brokenBy = 0;  // the error that broke its data; such an entry is never finished
+    bool deflating = false;
+    bool encrypted = false;
+    ZipCryptKeys keys{""};
+    uint64_t headerOffset = 0;
+    size_t recordStart = 0;
+    uint32_t crc = 0;
+    uint64_t uncompressed = 0;
+    uint64_t compressed = 0;  // includes the encryption header
+};
+
+class Archive {
+public:
+    Archive(ZipOutput* output, uint64_t start)
+        : output_(output), buffer_(new unsigned char[kBufferSize]), bufferStart_(start)
+    {
+    }
+    ~Archive()
+    {
+        if (streamReady_)
+            deflateEnd(&stream_);
+    }
+
+    int OpenFile(const char* name, const zip_fileinfo* info, const void* extraLocal,
+                 unsigned extraLocalSize, const void* extraGlobal, unsigned extraGlobalSize,
+                 const char* comment, int method, int level, int raw, int windowBits,
+                 int memLevel, int strategy, const char* password, unsigned long crc);
+    int Write(const void* data, unsigned size);
+    int CloseFile();
+    int RemoveLast();
+    int Finish(const char* comment);
+    int32_t LastGain() const { return lastGain_; }
+
+private:
+    uint64_t Position() const { return bufferStart_ + buffered_; }
+    // Bytes that may still be added while keeping room for the central directory and end record.
+    uint64_t Room() const
+    {
+        uint64_t reserved = Position() + central_.size() + kEndRecordSize;
+        return reserved < kArchiveLimit ? kArchiveLimit - reserved : 0;
+    }
+    int Fail()
+    {
+        failed_ = true;
+        return ZIP_ERRNO;
+    }
+    int Break(int code)
+    {
+        entry_.brokenBy = code;
+        return code;
+    }
+
+    int Flush();
+    int FlushFull();
+    int Put(const void* data, size_t size);
+    int Patch(uint64_t at, const unsigned char* bytes, size_t size);
+    int Rewind(uint64_t to);
+    int PrepareCompressor(int level, int windowBits, int memLevel, int strategy);
+    int Deflate(int flush);
+    int DropLast();
+
+    std::unique_ptr<ZipOutput> output_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    size_t buffered_ = 0;
+    uint64_t bufferStart_;  // where buffer_[0] belongs; the output always stands there
+    bool failed_ = false;
+
+    std::vector<unsigned char> central_;  // records of all entries, the open one included
+    std::vector<size_t> recordStarts_;
+    OpenEntry entry_;
+    int32_t lastGain_ = 0;
+
+    // One compressor for the whole archive, reset per entry rather than reallocated.
+    z_stream stream_{};
+    bool streamReady_ = false;
+    int streamLevel_ = 0, streamWindowBits_ = 0, streamMemLevel_ = 0, streamStrategy_ = 0;
+};
+
+int Archive::Flush()
+{
+    if (buffered_ == 0)
+        return ZIP_OK;
+    if (!output_->Write(buffer_.get(), buffered_))
+        return Fail();
+    bufferStart_ += buffered_;
+    buffered_ = 0;
+    return ZIP_OK;
+}
+
+// Makes room in a full buffer. The open entry's local header is kept back when it can be, so
+// that an entry smaller than the buffer gets its CRC-32 and sizes without a seek.
+int Archive::FlushFull()
+{
+    size_t keep = 0;
+    if (entry_.open && entry_.headerOffset > bufferStart_)
+        keep = static_cast<size_t>(Position() - entry_.headerOffset);
+    if (keep == 0 || keep == buffered_)
+        return Flush();
+    size_t done = buffered_ - keep;
+    if (!output_->Write(buffer_.get(), done))
+        return Fail();
+    memmove(buffer_.get(), buffer_.get() + done, keep);
+    bufferStart_ += done;
+    buffered_ = keep;
+    return ZIP_OK;
+}
+
+int Archive::Put(const void* data, size_t size)
+{
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
+            return ZIP_ERRNO;
+        size_t chunk = std::min(size, kBufferSize - buffered_);
+        memcpy(buffer_.get() + buffered_, bytes, chunk);
+        buffered_ += chunk;
+        bytes += chunk;
+        size -= chunk;
+    }
+    return ZIP_OK;
+}
+
+// Overwrites bytes already written, in the buffer when they are still there.
+int Archive::Patch(uint64_t at, const unsigned char* bytes, size_t size)
+{
+    if (at >= bufferStart_) {
+        memcpy(buffer_.get() + (at - bufferStart_), bytes, size);
+        return ZIP_OK;
+    }
+    if (Flush() != ZIP_OK)
+        return ZIP_ERRNO;
+    if (!output_->Seek(at) || !output_->Write(bytes, size) || !output_->Seek(bufferStart_))
+        return Fail();
+    return ZIP_OK;
+}
+
+// Moves the write position back; what lay beyond is written over later or cut off at the end.
+int Archive::Rewind(uint64_t to)
+{
+    if (to >= bufferStart_) {
+        buffered_ = static_cast<size_t>(to - bufferStart_);
+        return ZIP_OK;
+    }
+    buffered_ = 0;
+    if (!output_->Seek(to))
+        return Fail();
+    bufferStart_ = to;
+    return ZIP_OK;
+}
+
+int Archive::PrepareCompressor(int level, int windowBits, int memLevel, int strategy)
+{
+    if (streamReady_ && windowBits == streamWindowBits_ && memLevel == streamMemLevel_) {
+        int err = deflateReset(&stream_);
+        // Changing level or strategy before any input leaves the stream as a fresh one would be.
+        if (err == Z_OK && (level != streamLevel_ || strategy != streamStrategy_)) {
+            err = deflateParams(&stream_, level, strategy);
+            if (err == Z_OK) {
+                streamLevel_ = level;
+                streamStrategy_ = strategy;
+            }
+        }
+        return err;
+    }
+    if (streamReady_) {
+        deflateEnd(&stream_);
+        streamReady_ = false;
+    }
+    stream_ = z_stream{};
+    int err = deflateInit2(&stream_, level, Z_DEFLATED, windowBits, memLevel, strategy);
+    if (err != Z_OK)
+        return err;
+    streamReady_ = true;
+    streamLevel_ = level;
+    streamWindowBits_ = windowBits;
+    streamMemLevel_ = memLevel;
+    streamStrategy_ = strategy;
+    return Z_OK;
+}
+
+// One deflate call straight into the output buffer, never beyond the room left.
+int Archive::Deflate(int flush)
+{
+    if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
+        return ZIP_ERRNO;
+    uint64_t space = std::min<uint64_t>(kBufferSize - buffered_, Room());
+    if (space == 0)
+        return Break(ZIP_PARAMERROR);
+    unsigned char* out = buffer_.get() + buffered_;
+    stream_.next_out = out;
+    stream_.avail_out = static_cast<uInt>(space);
+    int err = deflate(&stream_, flush);
+    size_t produced = static_cast<size_t>(space - stream_.avail_out);
+    if (entry_.encrypted)
+        entry_.keys.Encrypt(out, produced);
+    buffered_ += produced;
+    entry_.compressed += produced;
+    if (err != Z_OK && err != Z_STREAM_END)
+        return Break(err == Z_BUF_ERROR ? ZIP_INTERNALERROR : err);
+    return err;
+}
+
+int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* extraLocal,
+                      unsigned extraLocalSize, const void* extraGlobal, unsigned extraGlobalSize,
+                      const char* comment, int method, int level, int raw, int windowBits,
+                      int memLevel, int strategy, const char* password, unsigned long crc)
+{
+    if (failed_)
+        return ZIP_ERRNO;
+    if (entry_.open) {
+        int err = entry_.brokenBy != 0 ? DropLast() : CloseFile();
+        if (err != ZIP_OK)
+            return err;
+    }
+    if (name == nullptr)
+        name = "-";
+    size_t nameSize = strlen(name);
+    size_t commentSize = comment != nullptr ? strlen(comment) : 0;
+    bool deflating = method == Z_DEFLATED;
+    if ((method != 0 && !deflating) || raw != 0 || (deflating && windowBits >= 0))
+        return ZIP_PARAMERROR;
+    if (nameSize > kMaxFieldLength || commentSize > kMaxFieldLength ||
+        extraLocalSize > kMaxFieldLength || extraGlobalSize > kMaxFieldLength ||
+        (extraLocalSize != 0 && extraLocal == nullptr) ||
+        (extraGlobalSize != 0 && extraGlobal == nullptr))
+        return ZIP_PARAMERROR;
+    bool encrypted = password != nullptr;
+    uint64_t localSize = kLocalHeaderSize + nameSize + extraLocalSize +
+                         (encrypted ? kZipCryptHeaderSize : 0);
+    size_t recordSize = kCentralHeaderSize + nameSize + extraGlobalSize + commentSize;
+    if (recordStarts_.size() >= kMaxEntries || localSize + recordSize > Room())
+        return ZIP_PARAMERROR;
+
+    if (deflating) {
+        int err = PrepareCompressor(level, windowBits, memLevel, strategy);
+        if (err != Z_OK)
+            return err;
+    }
+    unsigned char cryptHeader[kZipCryptHeaderSize];
+    ZipCryptKeys keys(encrypted ? password : "");
+    if (encrypted && !MakeZipCryptHeader(&keys, static_cast<uint32_t>(crc), cryptHeader))
+        return ZIP_INTERNALERROR;
+
+    unsigned flags = LevelFlags(level) | (encrypted ? 1 : 0);
+    uint32_t dosDate = DosDateTime(info);
+    uint64_t headerOffset = Position();
+    // CRC-32 and sizes stay zero until the data is done.
+    unsigned char local[kLocalHeaderSize] = {};
+    Put32(local, kLocalSignature);
+    Put16(local + 4, kVersionNeeded);
+    Put16(local + 6, flags);
+    Put16(local + 8, static_cast<uint32_t>(method));
+    Put32(local + 10, dosDate);
+    Put16(local + 26, static_cast<uint32_t>(nameSize));
+    Put16(local + 28, extraLocalSize);
+    if (Put(local, sizeof local) != ZIP_OK || Put(name, nameSize) != ZIP_OK ||
+        Put(extraLocal, extraLocalSize) != ZIP_OK ||
+        (encrypted && Put(cryptHeader, sizeof cryptHeader) != ZIP_OK))
+        return ZIP_ERRNO;
+
+    size_t recordStart = central_.size();
+    central_.resize(recordStart + recordSize);
+    unsigned char* record = central_.data() + recordStart;
+    Put32(record, kCentralSignature);
+    Put16(record + 4, kVersionMadeBy);
+    Put16(record + 6, kVersionNeeded);
+    Put16(record + 8, flags);
+    Put16(record + 10, static_cast<uint32_t>(method));
+    Put32(record + 12, dosDate);
+    Put16(record + 28, static_cast<uint32_t>(nameSize));
+    Put16(record + 30, extraGlobalSize);
+    Put16(record + 32, static_cast<uint32_t>(commentSize));
+    Put16(record + 36, info != nullptr ? static_cast<uint32_t>(info->internal_fa) : 0);
+    Put32(record + 38, info != nullptr ? static_cast<uint32_t>(info->external_fa) : 0);
+    Put32(record + kCentralOffsetField, static_cast<uint32_t>(headerOffset));
+    unsigned char* tail = record + kCentralHeaderSize;
+    memcpy(tail, name, nameSize);
+    if (extraGlobalSize != 0)
+        memcpy(tail + nameSize, extraGlobal, extraGlobalSize);
+    if (commentSize != 0)
+        memcpy(tail + nameSize + extraGlobalSize, comment, commentSize);
+    recordStarts_.push_back(recordStart);
+
+    entry_ = OpenEntry{};
+    entry_.open = true;
+    entry_.deflating = deflating;
+    entry_.encrypted = encrypted;
+    entry_.keys = keys;
+    entry_.headerOffset = headerOffset;
+    entry_.recordStart = recordStart;
+    entry_.compressed = encrypted ? kZipCryptHeaderSize : 0;
+    return ZIP_OK;
+}
+
+int Archive::Write(const void* data, unsigned size)
+{
+    if (failed_)
+        return ZIP_ERRNO;
+    if (!entry_.open || (size != 0 && data == nullptr))
+        return ZIP_PARAMERROR;
+    if (entry_.brokenBy != 0)
+        return entry_.brokenBy;
+    if (size == 0)
+        return ZIP_OK;  // crc32() would restart on a null buffer
+    if (entry_.uncompressed + size > kMaxEntrySize || (!entry_.deflating && size > Room()))
+        return Break(ZIP_PARAMERROR);
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    entry_.crc = static_cast<uint32_t>(crc32(entry_.crc, bytes, size));
+    entry_.uncompressed += size;
+    if (!entry_.deflating) {
+        while (size > 0) {
+            if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
+                return ZIP_ERRNO;
+            size_t chunk = std::min<size_t>(size, kBufferSize - buffered_);
+            unsigned char* out = buffer_.get() + buffered_;
+            memcpy(out, bytes, chunk);
+            if (entry_.encrypted)
+                entry_.keys.Encrypt(out, chunk);
+            buffered_ += chunk;
+            entry_.compressed += chunk;
+            bytes += chunk;
+            size -= static_cast<unsigned>(chunk);
+        }
+        return ZIP_OK;
+    }
+    stream_.next_in = const_cast<Bytef*>(bytes);
+    stream_.avail_in = size;
+    while (stream_.avail_in > 0) {
+        int err = Deflate(Z_NO_FLUSH);
+        if (err != Z_OK)
+            return err == Z_STREAM_END ? Break(ZIP_INTERNALERROR) : err;
+    }
+    return ZIP_OK;
+}
+
+int Archive::CloseFile()
+{
+    if (failed_)
+        return ZIP_ERRNO;
+    if (!entry_.open)
+        return ZIP_PARAMERROR;
+    if (entry_.brokenBy != 0) {
+        int code = entry_.brokenBy;
+        return DropLast() != ZIP_OK ? ZIP_ERRNO : code;
+    }
+    if (entry_.deflating) {
+        stream_.next_in = nullptr;
+        stream_.avail_in = 0;
+        int err;
+        while ((err = Deflate(Z_FINISH)) == Z_OK) {
+        }
+        if (err != Z_STREAM_END) {
+            if (failed_)
+                return ZIP_ERRNO;
+            return DropLast() != ZIP_OK ? ZIP_ERRNO : err;
+        }
+    }
+    // Both sizes fit: the data lies below the archive limit and the input was checked.
+    unsigned char sizes[12];
+    Put32(sizes, entry_.crc);
+    Put32(sizes + 4, static_cast<uint32_t>(entry_.compressed));
+    Put32(sizes + 8, static_cast<uint32_t>(entry_.uncompressed));
+    memcpy(central_.data() + entry_.recordStart + kCentralSizesOffset, sizes, sizeof sizes);
+    if (Patch(entry_.headerOffset + kLocalSizesOffset, sizes, sizeof sizes) != ZIP_OK)
+        return ZIP_ERRNO;
+
+    int64_t produced = static_cast<int64_t>(entry_.compressed) -
+                       (entry_.encrypted ? kZipCryptHeaderSize : 0);
+    int64_t gain = static_cast<int64_t>(entry_.uncompressed) - produced;
+    gain = std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, gain));
+    lastGain_ = static_cast<int32_t>(gain);
+    entry_.open = false;
+    return ZIP_OK;
+}
+
+// Forgets the last entry, open or closed.
+int Archive::DropLast()
+{
+    size_t recordStart = recordStarts_.back();
+    uint32_t headerOffset = Get32(central_.data() + recordStart + kCentralOffsetField);
+    recordStarts_.pop_back();
+    central_.resize(recordStart);
+    entry_.open = false;
+    lastGain_ = 0;
+    return Rewind(headerOffset);
+}
+
+int Archive::RemoveLast()
+{
+    if (failed_)
+        return ZIP_ERRNO;
+    if (recordStarts_.empty())
+        return ZIP_PARAMERROR;
+    return DropLast() == ZIP_OK ? 0 : -1;
+}
+
+int Archive::Finish(const char* comment)
+{
+    int err = ZIP_OK;
+    if (!failed_ && entry_.open)
+        err = entry_.brokenBy != 0 ? DropLast() : CloseFile();
+    if (!failed_) {
+        size_t commentSize = comment != nullptr ? strlen(comment) : 0;
+        // A comment that does not fit is left out rather than leaving the archive unfinished.
+        if (commentSize > kMaxFieldLength || commentSize > Room()) {
+            commentSize = 0;
+            err = ZIP_PARAMERROR;
+        }
+        uint64_t centralOffset = Position();
+        unsigned char end[kEndRecordSize] = {};
+        Put32(end, kEndSignature);
+        Put16(end + 8, static_cast<uint32_t>(recordStarts_.size()));
+        Put16(end + 10, static_cast<uint32_t>(recordStarts_.size()));
+        Put32(end + 12, static_cast<uint32_t>(central_.size()));
+        Put32(end + 16, static_cast<uint32_t>(centralOffset));
+        Put16(end + 20, static_cast<uint32_t>(commentSize));
+        if (Put(central_.data(), central_.size()) == ZIP_OK && Put(end, sizeof end) == ZIP_OK &&
+            Put(comment, commentSize) == ZIP_OK && Flush() == ZIP_OK) {
+            // A stored rewrite may have left a longer attempt's bytes beyond this point.
+            if (!output_->Truncate())
+                Fail();
+        }
+    }
+    if (!output_->Close())
+        Fail();
+    return failed_ ? ZIP_ERRNO : err;
+}
+
+Archive* AsArchive(zipFile file)
+{
+    return static_cast<Archive*>(file);
+}
+
+ZipOutput* OpenPlatformFile(void*, const char* path)
+{
+    return OpenZipFileOutput(path);
+}
+
+}  // namespace
+
+void fill_win32_filefunc(zlib_filefunc_def* pzlib_filefunc_def)
+{
+    pzlib_filefunc_def->zopen_file = OpenPlatformFile;
+    pzlib_filefunc_def->opaque = nullptr;
+}
+
+zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
+                 zlib_filefunc_def* pzlib_filefunc_def)
+{
+    if (append != APPEND_STATUS_CREATE || pathname == nullptr)
+        return nullptr;
+    zlib_filefunc_def platform;
+    if (pzlib_filefunc_def == nullptr) {
+        fill_win32_filefunc(&platform);
+        pzlib_filefunc_def = &platform;
+    }
+    std::unique_ptr<ZipOutput> output(
+        pzlib_filefunc_def->zopen_file(pzlib_filefunc_def->opaque, pathname));
+    if (!output)
+        return nullptr;
+    uint64_t start = 0;
+    if (!output->Tell(&start) || start + kEndRecordSize > kArchiveLimit) {
+        output->Close();
+        return nullptr;
+    }
+    return new Archive(output.release(), start);
+}
+
+int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo* zipfi,
+                         const void* extrafield_local, unsigned size_extrafield_local,
+                         const void* extrafield_global, unsigned size_extrafield_global,
+                         const char* comment, int method, int level, int raw, int windowBits,
+                         int memLevel, int strategy, const char* password,
+                         unsigned long crcForCrypting)
+{
+    if (file == nullptr)
+        return ZIP_PARAMERROR;
+    return AsArchive(file)->OpenFile(filename, zipfi, extrafield_local, size_extrafield_local,
+                                     extrafield_global, size_extrafield_global, comment, method,
+                                     level, raw, windowBits, memLevel, strategy, password,
+                                     crcForCrypting);
+}
+
+int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len)
+{
+    return file != nullptr ? AsArchive(file)->Write(buf, len) : ZIP_PARAMERROR;
+}
+
+int zipCloseFileInZip(zipFile file)
+{
+    return file != nullptr ? AsArchive(file)->CloseFile() : ZIP_PARAMERROR;
+}
+
+int zipClose(zipFile file, const char* global_comment)
+{
+    if (file == nullptr)
+        return ZIP_PARAMERROR;
+    int err = AsArchive(file)->Finish(global_comment);
+    delete AsArchive(file);
+    return err;
+}
+
+int32_t zipLastFileGain(zipFile file)
+{
+    return file != nullptr ? AsArchive(file)->LastGain() : 0;
+}
+
+int zipRemoveLastFile(zipFile file)
+{
+    return file != nullptr ? AsArchive(file)->RemoveLast() : ZIP_PARAMERROR;
+}

@@ -1,0 +1,116 @@
+#pragma once
+#include <zlib.h>
+
+#include <cstdint>
+
+#include "archive/zip_output.h"
+
+// A ZIP writer with minizip 1.01's names, argument order and result codes for writing a new
+// archive, plus zipLastFileGain and zipRemoveLastFile.
+//
+// What it writes: per entry a local header and the data (no data descriptor; CRC-32 and sizes are
+// put into the local header once the data is done), then the central directory and the end
+// record. Version made by 0 (MS-DOS), version needed 20. Names, extra fields and comments are
+// stored as the given bytes; the UTF-8 flag is never set. General-purpose flags: bit 0 when
+// encrypted; from the level, bit 1 for 8 or 9, bit 2 for 2, bits 1 and 2 for 1.
+//
+// No ZIP64: a request that would need it is refused with ZIP_PARAMERROR and never produces a
+// broken archive. Refused are the 65,536th entry, an entry whose uncompressed or compressed size
+// would reach 0xFFFFFFFF, and anything that would put a byte of the archive, central directory
+// and end record included, at offset 0xFFFFFFFF or beyond (the writer keeps room for the central
+// directory, so an archive that took its entries can always be finished).
+//
+// An entry whose data could not be written (zipWriteInFileInZip or the compressor's finish
+// failed) is "broken": it never appears in the archive. An explicit zipCloseFileInZip drops it and
+// repeats the error; opening the next entry or zipClose drops it quietly, as its failure was
+// reported already. An entry that is merely left open (its caller stopped giving data) is finished
+// with the data it has, as minizip does.
+//
+// A failing output (write, seek, truncate or close) is reported as ZIP_ERRNO and is final: every
+// later call on that archive fails with ZIP_ERRNO, and zipClose does too, after releasing it.
+
+typedef void* zipFile;
+
+#define ZIP_OK (0)
+#define ZIP_EOF (0)
+#define ZIP_ERRNO (Z_ERRNO)
+#define ZIP_PARAMERROR (-102)
+#define ZIP_BADZIPFILE (-103)
+#define ZIP_INTERNALERROR (-104)
+
+// Only a new archive can be written; zipOpen2 refuses every other mode.
+#define APPEND_STATUS_CREATE (0)
+
+struct tm_zip {
+    unsigned tm_sec;   // 0-59
+    unsigned tm_min;   // 0-59
+    unsigned tm_hour;  // 0-23
+    unsigned tm_mday;  // 1-31
+    unsigned tm_mon;   // 0-11
+    unsigned tm_year;  // 1980-2107, or years since 1900 (80-207)
+};
+
+struct zip_fileinfo {
+    tm_zip tmz_date;        // used only when dosDate is 0
+    unsigned long dosDate;  // DOS date in the high 16 bits, DOS time in the low 16 bits
+    unsigned long internal_fa;
+    unsigned long external_fa;
+};
+
+// Stands in for minizip's file-function table: how zipOpen2 gets its output. zopen_file returns an
+// output allocated with new, or null; the archive owns it from then on and deletes it in zipClose
+// (or at once when zipOpen2 fails).
+typedef ZipOutput* (*open_output_func)(void* opaque, const char* filename);
+struct zlib_filefunc_def {
+    open_output_func zopen_file;
+    void* opaque;
+};
+
+// Fills in the platform's file output (OpenZipFileOutput: Win32 calls in the Windows build, POSIX
+// ones natively), which creates the file and replaces an existing one.
+void fill_win32_filefunc(zlib_filefunc_def* pzlib_filefunc_def);
+
+// Opens a new archive at `pathname`. `append` must be APPEND_STATUS_CREATE; `globalcomment` is
+// not used. A null table means fill_win32_filefunc's. The archive starts where the output stands
+// (offsets in it are absolute). Null on failure.
+zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
+                 zlib_filefunc_def* pzlib_filefunc_def);
+
+// Starts an entry; an entry still open is closed first (see above for a broken one). `method` is
+// 0 (stored) or Z_DEFLATED; `raw` must be 0 and `windowBits` negative (raw deflate). The
+// compressor is set up before anything is written, so a level, memLevel or strategy it rejects
+// returns zlib's code and leaves no trace. With a non-null `password` the entry is encrypted and
+// `crcForCrypting` must be the CRC-32 of the data to come. Extra fields and the comment are at
+// most 65,535 bytes each (and the name, null meaning "-", too).
+int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo* zipfi,
+                         const void* extrafield_local, unsigned size_extrafield_local,
+                         const void* extrafield_global, unsigned size_extrafield_global,
+                         const char* comment, int method, int level, int raw, int windowBits,
+                         int memLevel, int strategy, const char* password,
+                         unsigned long crcForCrypting);
+
+int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len);
+
+// Finishes the open entry: flushes the compressor and writes CRC-32 and sizes into its local
+// header. ZIP_PARAMERROR when no entry is open.
+int zipCloseFileInZip(zipFile file);
+
+// Closes an open entry, writes the central directory, the end record and `global_comment` (null
+// for none), cuts the file off after them and releases the output. The handle is gone afterwards
+// whatever the result. ZIP_ERRNO: the output failed and the file is no complete archive; another
+// nonzero code: the entry left open or the comment could not be written, the archive is complete
+// without it.
+int zipClose(zipFile file, const char* global_comment);
+
+// For the entry closed last: bytes given to the compressor minus compressed bytes produced (the
+// encryption header is not counted), clamped to the int32 range. 0 for a stored entry, before the
+// first close, after zipRemoveLastFile and for a null handle.
+int32_t zipLastFileGain(zipFile file);
+
+// Forgets the entry written last: the open one if there is one (whether or not its data is
+// complete; its compressor state is discarded), otherwise the entry closed last. The write position
+// goes back to that entry's local header, its central-directory record is dropped and the count
+// decreases by one; the next entry or the central directory is written over it, and zipClose cuts
+// off what is left beyond. 0 on success, -1 when the output could not seek back (the archive is
+// then failed), ZIP_PARAMERROR for a null handle or an archive without entries.
+int zipRemoveLastFile(zipFile file);
