@@ -325,20 +325,6 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     unsigned flags = LevelFlags(level) | (encrypted ? 1 : 0);
     uint32_t dosDate = DosDateTime(info);
     uint64_t headerOffset = Position();
-    // CRC-32 and sizes stay zero until the data is done.
-    unsigned char local[kLocalHeaderSize] = {};
-    Put32(local, kLocalSignature);
-    Put16(local + 4, kVersionNeeded);
-    Put16(local + 6, flags);
-    Put16(local + 8, static_cast<uint32_t>(method));
-    Put32(local + 10, dosDate);
-    Put16(local + 26, static_cast<uint32_t>(nameSize));
-    Put16(local + 28, extraLocalSize);
-    if (Put(local, sizeof local) != ZIP_OK || Put(name, nameSize) != ZIP_OK ||
-        Put(extraLocal, extraLocalSize) != ZIP_OK ||
-        (encrypted && Put(cryptHeader, sizeof cryptHeader) != ZIP_OK))
-        return ZIP_ERRNO;
-
     size_t recordStart = central_.size();
     central_.resize(recordStart + recordSize);
     unsigned char* record = central_.data() + recordStart;
@@ -370,6 +356,21 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     entry_.headerOffset = headerOffset;
     entry_.recordStart = recordStart;
     entry_.compressed = encrypted ? kZipCryptHeaderSize : 0;
+
+    // Opened before its header is written, so that a filling buffer keeps the header back.
+    // CRC-32 and sizes stay zero until the data is done.
+    unsigned char local[kLocalHeaderSize] = {};
+    Put32(local, kLocalSignature);
+    Put16(local + 4, kVersionNeeded);
+    Put16(local + 6, flags);
+    Put16(local + 8, static_cast<uint32_t>(method));
+    Put32(local + 10, dosDate);
+    Put16(local + 26, static_cast<uint32_t>(nameSize));
+    Put16(local + 28, extraLocalSize);
+    if (Put(local, sizeof local) != ZIP_OK || Put(name, nameSize) != ZIP_OK ||
+        Put(extraLocal, extraLocalSize) != ZIP_OK ||
+        (encrypted && Put(cryptHeader, sizeof cryptHeader) != ZIP_OK))
+        return ZIP_ERRNO;
     return ZIP_OK;
 }
 
