@@ -31,3 +31,5 @@ add_test(NAME windows_tests COMMAND packwren_tests)
 set_tests_properties(windows_tests PROPERTIES
   ENVIRONMENT "PACKWREN_EXE=$<TARGET_FILE:packwren>;PACKWREN_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
   TIMEOUT 1800)
+
+add_test(NAME system_imports_only COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh $<TARGET_FILE:packwren>)

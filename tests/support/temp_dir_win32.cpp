@@ -1,5 +1,10 @@
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 
 #include "tests/support/temp_dir.h"
@@ -30,14 +35,24 @@ void RemoveTree(const std::string& path)
 TempDir::TempDir()
 {
     char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    DWORD length = GetTempPathA(sizeof base, base);
+    bool usable = length > 0 && length < sizeof base;
+    // A fresh prefix may name a temporary directory that does not exist yet.
+    if (usable && GetFileAttributesA(base) == INVALID_FILE_ATTRIBUTES)
+        usable = SHCreateDirectoryExA(nullptr, base, nullptr) == ERROR_SUCCESS;
+    if (!usable) {
+        GetCurrentDirectoryA(sizeof base - 1, base);
+        strcat(base, "\\");
+    }
     static unsigned counter = 0;
-    for (;;) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
         path_ = std::string(base) + "packwren-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(++counter);
         if (CreateDirectoryA(path_.c_str(), nullptr))
-            break;
+            return;
     }
+    fprintf(stderr, "TempDir: cannot create a directory below %s\n", base);
+    abort();
 }
 
 TempDir::~TempDir()

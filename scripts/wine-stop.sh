@@ -1,0 +1,3 @@
+#!/usr/bin/env bash
+. "$(dirname "$0")/wine-env.sh"
+wineserver -k >/dev/null 2>&1 || true
