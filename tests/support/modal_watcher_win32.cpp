@@ -9,8 +9,10 @@ bool DialogReport::HasText(const std::string& text) const
     return false;
 }
 
-ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs)
-    : title_(std::move(title)), buttonId_(buttonId), timeoutMs_(timeoutMs)
+ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs,
+                           std::function<void(HWND)> beforePress)
+    : title_(std::move(title)), buttonId_(buttonId), timeoutMs_(timeoutMs),
+      beforePress_(std::move(beforePress))
 {
     // Wine connects a process to its desktop on the first window call. Done first on a second
     // thread while this one starts a process, that connection deadlocks; make it here.
@@ -49,7 +51,11 @@ void ModalWatcher::Run()
         // A message box gets its controls just after its window: wait until the button is there.
         if (dialog != nullptr && GetDlgItem(dialog, buttonId_) != nullptr) {
             report_.found = true;
+            report_.title = title_;
+            GetWindowRect(dialog, &report_.rect);
             EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&report_.texts));
+            if (beforePress_)
+                beforePress_(dialog);
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId_, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId_)));
             return;

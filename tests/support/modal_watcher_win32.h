@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,8 @@
 struct DialogReport {
     bool found = false;
     std::vector<std::string> texts;  // window texts of the dialog's child controls, in order
+    std::string title;
+    RECT rect = {};  // the dialog's window rectangle when it was found
 
     // True when one of the texts equals `text` byte for byte.
     bool HasText(const std::string& text) const;
@@ -18,7 +21,10 @@ struct DialogReport {
 
 class ModalWatcher {
 public:
-    explicit ModalWatcher(std::string title, int buttonId = IDOK, DWORD timeoutMs = 20000);
+    // `beforePress`, when given, runs on the watcher thread with the dialog before the button is
+    // pressed (to type into it, for example).
+    explicit ModalWatcher(std::string title, int buttonId = IDOK, DWORD timeoutMs = 20000,
+                          std::function<void(HWND)> beforePress = nullptr);
     ~ModalWatcher();
     ModalWatcher(const ModalWatcher&) = delete;
     ModalWatcher& operator=(const ModalWatcher&) = delete;
@@ -32,6 +38,7 @@ private:
     std::string title_;
     int buttonId_;
     DWORD timeoutMs_;
+    std::function<void(HWND)> beforePress_;
     DialogReport report_;
     std::thread thread_;
 };
