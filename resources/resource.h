@@ -9,3 +9,26 @@
 #define IDC_ABOUT_TEXT 1034
 #define IDC_ABOUT_WEBPAGE 1035
 #define IDC_ABOUT_MAIL 1036
+
+// Main window.
+#define IDM_MAIN 104
+#define IDA_PANES 105
+#define IDB_TOOLBAR 106
+#define IDM_CONTEXT 112
+
+// Commands of the menus, the toolbar and the accelerators.
+#define IDC_EXIT 40001
+#define IDC_NEW_PROJECT 40002
+#define IDC_OPEN_PROJECT 40003
+#define IDC_SAVE_PROJECT 40004
+#define IDC_RENAME 40005
+#define IDC_DELETE 40006
+#define IDC_WRITE_ZIP 40007
+#define IDC_REFRESH 40008
+#define IDC_APP_SETTINGS 40009
+#define IDC_PROJECT_SETTINGS 40010
+#define IDC_PROPERTIES 40011
+#define IDC_NEW_FOLDER 40012
+#define IDC_DELETE_ENTRY 40013
+#define IDC_HELP_FILE 40014
+#define IDC_ABOUT 40015

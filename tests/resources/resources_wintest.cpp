@@ -1,0 +1,90 @@
+// The resources as the program loads them: every text must come back in code page 932.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+
+namespace {
+
+// "text#id" per item, "-" for a separator, "[popup]" for a submenu.
+std::vector<std::string> MenuItems(HMENU menu)
+{
+    std::vector<std::string> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[128] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        UINT id = GetMenuItemID(menu, i);
+        if (GetSubMenu(menu, i) != nullptr)
+            items.push_back(std::string("[") + text + "]");
+        else if (text[0] == '\0')
+            items.push_back("-");
+        else
+            items.push_back(std::string(text) + "#" + std::to_string(id));
+    }
+    return items;
+}
+
+}  // namespace
+
+TEST(Resources, MainMenu)
+{
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_MAIN));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(MenuItems(menu),
+              (std::vector<std::string>{"[ファイル(&F)]", "[ZIP書庫(&Z)]", "[ヘルプ(&H)]"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(menu, 0)),
+              (std::vector<std::string>{"新規プロジェクト(&N)#40002", "プロジェクトを開く(&O)#40003",
+                                        "プロジェクト保存(&S)#40004", "-", "デフォルト設定(&P)...#40009",
+                                        "-", "終了(&X)#40001"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(menu, 1)),
+              (std::vector<std::string>{"プロジェクト設定(&P)...#40010", "-", "ZIPファイル出力(&O)...#40007"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(menu, 2)),
+              (std::vector<std::string>{"ヘルプファイルを開く(&H)#40014", "バージョン情報(&A)#40015"}));
+    DestroyMenu(menu);
+}
+
+TEST(Resources, ContextMenu)
+{
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_CONTEXT));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(MenuItems(GetSubMenu(menu, 0)),
+              (std::vector<std::string>{"プロパティ(&P)#40011", "削除(&D)#40013", "-", "新規フォルダ(&F)#40012"}));
+    DestroyMenu(menu);
+}
+
+TEST(Resources, PaneAccelerators)
+{
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDA_PANES));
+    ASSERT_NE(table, nullptr);
+    ACCEL entries[8];
+    int count = CopyAcceleratorTableA(table, entries, 8);
+    ASSERT_EQ(count, 3);
+    std::vector<std::string> seen;
+    for (int i = 0; i < count; ++i)
+        seen.push_back(std::to_string(entries[i].key) + ":" + std::to_string(entries[i].cmd) + ":" +
+                       std::to_string(entries[i].fVirt & ~0x80));
+    EXPECT_EQ(seen, (std::vector<std::string>{"46:40006:3", "113:40005:3", "116:40008:3"}));
+    DestroyAcceleratorTable(table);
+}
+
+TEST(Resources, ToolbarStripAndIcon)
+{
+    HBITMAP strip = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_TOOLBAR),
+                                                    IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
+    ASSERT_NE(strip, nullptr);
+    BITMAP info;
+    GetObjectA(strip, sizeof info, &info);
+    EXPECT_EQ(info.bmWidth, 64);
+    EXPECT_EQ(info.bmHeight, 15);
+    DeleteObject(strip);
+    for (int size : {16, 32, 48}) {
+        HICON icon = static_cast<HICON>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, size, size, 0));
+        EXPECT_NE(icon, nullptr) << size;
+        DestroyIcon(icon);
+    }
+}
