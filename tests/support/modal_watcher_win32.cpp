@@ -49,15 +49,20 @@ void ModalWatcher::Run()
     while (GetTickCount() - start < timeoutMs_) {
         HWND dialog = FindWindowA(nullptr, title_.c_str());
         // A message box gets its controls just after its window: wait until the button is there.
-        if (dialog != nullptr && GetDlgItem(dialog, buttonId_) != nullptr) {
+        bool ready = dialog != nullptr && (buttonId_ == kCloseWindow ? IsWindowVisible(dialog) != FALSE
+                                                                     : GetDlgItem(dialog, buttonId_) != nullptr);
+        if (ready) {
             report_.found = true;
             report_.title = title_;
             GetWindowRect(dialog, &report_.rect);
             EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&report_.texts));
             if (beforePress_)
                 beforePress_(dialog);
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId_, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId_)));
+            if (buttonId_ == kCloseWindow)
+                PostMessageA(dialog, WM_CLOSE, 0, 0);
+            else
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId_, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId_)));
             return;
         }
         Sleep(20);

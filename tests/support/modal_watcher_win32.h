@@ -21,6 +21,10 @@ struct DialogReport {
 
 class ModalWatcher {
 public:
+    // As the button id: close the window with WM_CLOSE instead of pressing a button (for the
+    // main window of another process).
+    static constexpr int kCloseWindow = -1;
+
     // `beforePress`, when given, runs on the watcher thread with the dialog before the button is
     // pressed (to type into it, for example).
     explicit ModalWatcher(std::string title, int buttonId = IDOK, DWORD timeoutMs = 20000,

@@ -1,0 +1,185 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include "core/app_state.h"
+#include "core/app_state_win32.h"
+#include "resources/resource.h"
+#include "ui/shell_dialogs.h"
+#include "ui/split_layout.h"
+
+bool TreeHasFocus;
+bool ListHasFocus;
+
+namespace {
+
+HWND g_folderTree;
+HWND g_fileList;
+
+const char kAuthor[] = "パックレン開発チーム";
+const char kWebPage[] = "https://packwren.example.jp/";
+const char kMail[] = "support@packwren.example.jp";
+
+struct Tooltip {
+    int command;
+    const char* text;
+};
+const Tooltip kTooltips[] = {
+    {IDC_NEW_PROJECT, "新規プロジェクト"},
+    {IDC_OPEN_PROJECT, "プロジェクトを開く"},
+    {IDC_SAVE_PROJECT, "プロジェクト保存"},
+    {IDC_WRITE_ZIP, "ZIPファイル出力"},
+};
+
+void OnCreate(HWND window)
+{
+    g_mainWindow = window;
+    CreateMainChildren(window);
+}
+
+void OnSize(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    const PaneWindows& panes = Panes();
+    // The toolbar and the status bar re-dock themselves on the frame's own size message.
+    SendMessageA(panes.toolbar, WM_SIZE, wParam, lParam);
+    SendMessageA(panes.statusBar, WM_SIZE, wParam, lParam);
+    if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED)
+        LayoutPanes(window);
+}
+
+LRESULT OnNotify(NMHDR* header)
+{
+    if (header->code != TTN_NEEDTEXTA)
+        return 0;
+    NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+    info->hinst = GetModuleHandleA(nullptr);
+    for (const Tooltip& tip : kTooltips) {
+        if (static_cast<UINT_PTR>(tip.command) == header->idFrom) {
+            info->lpszText = const_cast<char*>(tip.text);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Returns true when the command was handled and its result is `*result`.
+bool OnCommand(HWND window, int command, LRESULT* result)
+{
+    switch (command) {
+    case IDC_EXIT:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        *result = 0;
+        return true;
+    case IDC_HELP_FILE:
+        OpenHelpFile(window);
+        *result = 1;
+        return true;
+    case IDC_ABOUT:
+        ShowAboutBox(window, kMainWindowTitle, "1.0.0", kAuthor, kWebPage, kMail);
+        return false;
+    default:
+        return false;
+    }
+}
+
+void OnClose(HWND window)
+{
+    SaveWindowLayout(window);
+}
+
+void OnDestroy()
+{
+    g_mainWindow = nullptr;
+    PostQuitMessage(0);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(window);
+        break;
+    case WM_SIZE:
+        OnSize(window, wParam, lParam);
+        break;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {64, 64};
+        break;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND: {
+        LRESULT result = 0;
+        if (OnCommand(window, LOWORD(wParam), &result))
+            return result;
+        break;
+    }
+    case WM_CLOSE:
+        OnClose(window);
+        break;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSA frame = {};
+    frame.style = CS_BYTEALIGNWINDOW;
+    frame.lpfnWndProc = MainWindowProc;
+    frame.hInstance = instance;
+    frame.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    frame.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    frame.lpszMenuName = MAKEINTRESOURCEA(IDM_MAIN);
+    frame.lpszClassName = kMainWindowClass;
+    return RegisterClassA(&frame) != 0;
+}
+
+HWND CreateMainToolbar(HWND mainWindow)
+{
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+    TBBUTTON standard[] = {
+        {STD_FILENEW, IDC_NEW_PROJECT, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+        {STD_FILEOPEN, IDC_OPEN_PROJECT, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+        {STD_FILESAVE, IDC_SAVE_PROJECT, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+        {0, 0, 0, BTNS_SEP, {}, 0, 0},
+    };
+    HWND toolbar = CreateToolbarEx(mainWindow, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, 0, 15,
+                                   HINST_COMMCTRL, IDB_STD_SMALL_COLOR, standard, 4, 0, 0, 0, 0,
+                                   sizeof(TBBUTTON));
+    HBITMAP strip = static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_TOOLBAR), IMAGE_BITMAP,
+                                                    0, 0, LR_LOADMAP3DCOLORS));
+    TBADDBITMAP own = {nullptr, reinterpret_cast<UINT_PTR>(strip)};
+    LRESULT first = SendMessageA(toolbar, TB_ADDBITMAP, 4, reinterpret_cast<LPARAM>(&own));
+    TBBUTTON zip = {static_cast<int>(first) + 3, IDC_WRITE_ZIP, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0};
+    SendMessageA(toolbar, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&zip));
+    return toolbar;
+}
+
+HWND CreateMainStatusBar(HWND mainWindow)
+{
+    HWND status = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, "", mainWindow,
+                                      kStatusBarId);
+    int edge = -1;
+    SendMessageA(status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&edge));
+    return status;
+}
+
+HWND FolderTreeWindow()
+{
+    return g_folderTree;
+}
+
+HWND FileListWindow()
+{
+    return g_fileList;
+}
+
+void SetPaneViews(HWND tree, HWND list)
+{
+    g_folderTree = tree;
+    g_fileList = list;
+}

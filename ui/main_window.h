@@ -1,0 +1,22 @@
+#pragma once
+#include <windows.h>
+
+// The program's only top-level window in windowed mode: menu, toolbar, status bar and two panes.
+constexpr char kMainWindowClass[] = "PACKWREN";
+constexpr char kMainWindowTitle[] = "パックレン";
+constexpr int kStatusBarId = 300;
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool RegisterMainWindowClass(HINSTANCE instance);
+
+HWND CreateMainToolbar(HWND mainWindow);
+HWND CreateMainStatusBar(HWND mainWindow);
+
+// The pane views, none until they exist.
+HWND FolderTreeWindow();
+HWND FileListWindow();
+void SetPaneViews(HWND tree, HWND list);
+
+// Set while a pane holds the keyboard focus; the message loop offers the pane accelerators only then.
+extern bool TreeHasFocus;
+extern bool ListHasFocus;
