@@ -8,6 +8,8 @@
 #include "core/exe_path.h"
 #include "core/format_text.h"
 #include "core/settings_document.h"
+#include "project/project_file.h"
+#include "project/project_tree.h"
 
 namespace {
 
@@ -22,7 +24,12 @@ void PrintLine(const char* line)
 
 int RunBatch(const char* projectPath, const char* outputPath)
 {
-    int exitCode = OpenAppSettings() ? 0 : 1;
+    int exitCode = 1;
+    if (OpenAppSettings() && OpenProject(projectPath) == 0) {
+        // The project is loaded: the compression job builds the archive here.
+        exitCode = 0;
+    }
+    ClearProject();
     DestroyDocuments();
     return exitCode;
 }

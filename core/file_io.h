@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // Thin wrappers over the platform's file functions. On Windows they are CreateFileA and friends
 // with the exact access and share modes below; the native build maps them onto POSIX calls so the
@@ -25,6 +26,11 @@ uint32_t FileSize32(FileHandle file);
 // True when the path names a directory, and also when its attributes cannot be read at all:
 // callers adding dropped paths then try it as a directory, which lists nothing.
 bool IsDirectoryPath(const char* path);
+// Calls `visit` for every entry directly inside `directory`, in the order the system lists them,
+// with its name and whether it is a directory. Hidden and system entries are included; "." and
+// ".." are left out. False when the directory cannot be listed (nothing is visited then).
+bool ListDirectory(const char* directory,
+                   const std::function<void(const char* name, bool isDirectory)>& visit);
 // True when anything exists at the path (even if it cannot be opened).
 bool PathExists(const char* path);
 // Replaces `target` by `source` in one step, even when `target` exists; written through.

@@ -1,5 +1,6 @@
 #include "core/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "core/paths.h"
 #include "core/write_fault.h"
 
 // Native stand-ins for the Win32 wrappers. POSIX has no share modes; the behaviour that depends
@@ -108,5 +111,30 @@ bool FreePageBuffer(void** pointer)
         return false;
     free(*pointer);
     *pointer = nullptr;
+    return true;
+}
+
+bool ListDirectory(const char* directory,
+                   const std::function<void(const char* name, bool isDirectory)>& visit)
+{
+    DIR* listing = opendir(directory);
+    if (listing == nullptr)
+        return false;
+    while (dirent* entry = readdir(listing)) {
+        const char* name = entry->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            // The entry type is not always known from the listing; ask the file itself, following
+            // links as the Windows side sees junctions.
+            char path[4096];
+            struct stat info;
+            isDirectory = JoinPath(path, sizeof path, directory, name) && stat(path, &info) == 0 &&
+                          S_ISDIR(info.st_mode);
+        }
+        visit(name, isDirectory);
+    }
+    closedir(listing);
     return true;
 }

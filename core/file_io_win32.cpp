@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+#include "core/paths.h"
 #include "core/write_fault.h"
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
@@ -86,5 +89,27 @@ bool FreePageBuffer(void** pointer)
         return false;
     VirtualFree(*pointer, 0, MEM_RELEASE);
     *pointer = nullptr;
+    return true;
+}
+
+bool ListDirectory(const char* directory,
+                   const std::function<void(const char* name, bool isDirectory)>& visit)
+{
+    // "%s\*.*" in a buffer one byte larger than a path; a directory named by a drive root
+    // already ends in its separator.
+    char pattern[261];
+    if (!JoinPath(pattern, sizeof pattern, directory, "*.*"))
+        return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        const char* name = found.cFileName;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
     return true;
 }

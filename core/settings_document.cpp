@@ -6,7 +6,7 @@
 
 #include "core/file_io.h"
 #include "core/format_text.h"
-#include "core/strings.h"
+#include "core/paths.h"
 
 namespace {
 
@@ -232,17 +232,7 @@ namespace {
 // volume. Backslashes inside double-byte characters are not separators.
 std::string TemporaryPathFor(const char* target)
 {
-    size_t cut = 0;
-    for (size_t i = 0; target[i] != '\0'; ++i) {
-        unsigned char byte = static_cast<unsigned char>(target[i]);
-        if (IsLeadByte(byte)) {
-            if (target[i + 1] == '\0')
-                break;
-            ++i;
-        } else if (byte == '\\' || byte == '/' || byte == ':') {
-            cut = i + 1;
-        }
-    }
+    size_t cut = PathComponentOffset(target);
     static unsigned counter = 0;
     char name[32];
     FormatText(name, sizeof name, "~pw%04x.tmp", (++counter) & 0xFFFF);

@@ -1,6 +1,9 @@
 #include "project/project_state.h"
 
+#include "core/format_text.h"
 #include "project/project_node.h"
+
+const char kDefaultProjectName[] = "新規書庫";
 
 namespace {
 
@@ -8,14 +11,13 @@ ProjectNode MakeRoot()
 {
     ProjectNode root;
     root.flags = NODE_FOLDER;
-    static const char kDefaultName[] = "新規書庫";
-    for (unsigned i = 0; i < sizeof kDefaultName; ++i)
-        root.name[i] = kDefaultName[i];
+    FormatText(root.name, sizeof root.name, "%s", kDefaultProjectName);
     return root;
 }
 
 ProjectNode g_root = MakeRoot();
 ProjectNode* g_currentFolder = &g_root;
+ProjectNode* g_statusNode = nullptr;
 
 }  // namespace
 
@@ -32,4 +34,14 @@ ProjectNode* CurrentFolder()
 void SetCurrentFolder(ProjectNode* folder)
 {
     g_currentFolder = folder;
+}
+
+ProjectNode* StatusNode()
+{
+    return g_statusNode;
+}
+
+void SetStatusNode(ProjectNode* node)
+{
+    g_statusNode = node;
 }

@@ -1,11 +1,19 @@
 #include "project/properties.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "core/app_state.h"
+#include "core/format_text.h"
+#include "core/report.h"
 #include "core/settings_document.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
+#include "project/project_view.h"
+
+namespace {
+const char kSection[] = "PROPERTY";
+}  // namespace
 
 const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, const char* valueKey)
 {
@@ -28,11 +36,11 @@ void ApplyProjectProperties()
     if (AppSettings == nullptr || ProjectDocument == nullptr)
         return;
     SettingsScope application;
-    application.Open(AppSettings, "PROPERTY", nullptr);
+    application.Open(AppSettings, kSection, nullptr);
     SettingsScope project;
-    project.Open(ProjectDocument, "PROPERTY", &application);
+    project.Open(ProjectDocument, kSection, &application);
     if (const char* level = LayeredLookup(&project, "COMPLEVELENABLE", "COMPRESSLEVEL"))
-        root->level = atoi(level);
+        root->level = LeadingDecimal(level);
     const char* password = LayeredLookup(&project, "PASSWORDENABLE", "PASSWORD");
     // The project's password can only switch encryption on: an empty one means none.
     if (password != nullptr && password[0] != '\0')
@@ -55,4 +63,145 @@ const char* EffectivePassword(const ProjectNode* node)
             return node->password;
     }
     return nullptr;
+}
+
+bool IsStorablePassword(const char* password)
+{
+    size_t length = 0;
+    for (; password[length] != '\0'; ++length) {
+        if (static_cast<unsigned char>(password[length]) < 0x20)
+            return false;
+    }
+    return length <= 259;
+}
+
+bool SetOwnPassword(ProjectNode* node, const char* password)
+{
+    if (node == nullptr || node->parent == nullptr)
+        return false;
+    char* copy = nullptr;
+    if (password != nullptr) {
+        if (!IsStorablePassword(password))
+            return false;
+        copy = strdup(password);
+        if (copy == nullptr)
+            return false;
+    }
+    if (node->ownsPassword)
+        free(node->password);
+    node->password = copy;
+    node->ownsPassword = copy != nullptr ? 1 : 0;
+    return true;
+}
+
+void EntryStatusText(const ProjectNode* node, char* buffer, size_t size)
+{
+    int level = EffectiveLevel(node);
+    char levelText[16];
+    if (level < 0 || level > 9)
+        FormatText(levelText, sizeof levelText, "-");
+    else
+        FormatText(levelText, sizeof levelText, "%d", level);
+    const char* password = EffectivePassword(node);
+    FormatText(buffer, size, "圧縮レベル:%s パスワード:%s", levelText,
+               password != nullptr ? password : "");
+}
+
+void ShowEntryStatus(ProjectNode* node)
+{
+    if (node != nullptr)
+        SetStatusNode(node);
+    else
+        node = StatusNode();
+    char text[256];
+    EntryStatusText(node, text, sizeof text);
+    ActiveView().SetStatusText(text);
+}
+
+bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own,
+                        SettingsDocument* inherited)
+{
+    char levelText[16];
+    bool ok = own->SetValue(kSection, "PASSWORDENABLE", "0") &&
+              own->SetValue(kSection, "COMPLEVELENABLE", "0") &&
+              (inherited->FindSection(kSection) != nullptr || inherited->AddSection(kSection));
+    const ProjectNode* holder = node;
+    while (holder != nullptr && holder->password == nullptr)
+        holder = holder->parent;
+    if (ok && holder != nullptr) {
+        SettingsDocument* target = holder == node ? own : inherited;
+        ok = target->SetValue(kSection, "PASSWORDENABLE", "1") &&
+             target->SetValue(kSection, "PASSWORD", holder->password);
+    }
+    holder = node;
+    while (holder != nullptr && holder->level < 0)
+        holder = holder->parent;
+    if (ok && holder != nullptr) {
+        SettingsDocument* target = holder == node ? own : inherited;
+        FormatText(levelText, sizeof levelText, "%d", holder->level);
+        ok = target->SetValue(kSection, "COMPLEVELENABLE", "1") &&
+             target->SetValue(kSection, "COMPRESSLEVEL", levelText);
+    }
+    return ok;
+}
+
+bool ReadEntryDocument(ProjectNode* node, SettingsDocument* own)
+{
+    const char* passwordSwitch = own->GetValue(kSection, "PASSWORDENABLE");
+    const char* password = nullptr;
+    if (passwordSwitch != nullptr && passwordSwitch[0] == '1') {
+        password = own->GetValue(kSection, "PASSWORD");
+        if (password == nullptr)
+            password = "";  // switched on with nothing typed: an empty password
+    }
+    if (password != nullptr && !IsStorablePassword(password)) {
+        ReportError("このパスワードは保存できません。\r\n"
+                    "(タブ・改行などの制御文字を含むか、259バイトを超えています)",
+                    "パックレン：パスワード");
+        return false;
+    }
+    bool unchanged = password != nullptr && node->password != nullptr &&
+                     strcmp(password, node->password) == 0;
+    if (!unchanged && !SetOwnPassword(node, password))
+        return false;
+    const char* levelSwitch = own->GetValue(kSection, "COMPLEVELENABLE");
+    node->level = -1;
+    if (levelSwitch != nullptr && levelSwitch[0] == '1') {
+        if (const char* level = own->GetValue(kSection, "COMPRESSLEVEL"))
+            node->level = LeadingDecimal(level);
+    }
+    return true;
+}
+
+bool EditEntryProperties(ProjectNode* node, int dialogId, const EntryDialog& runDialog)
+{
+    if (node == nullptr || node->parent == nullptr)
+        return false;
+    ApplyProjectProperties();
+    SettingsDocument own;
+    SettingsDocument inherited;
+    if (!FillEntryDocuments(node, &own, &inherited))
+        return false;
+    SettingsScope inheritedScope;
+    inheritedScope.Open(&inherited, kSection, nullptr);
+    SettingsScope ownScope;
+    ownScope.Open(&own, kSection, &inheritedScope);
+    if (runDialog(dialogId, ownScope) != 1 || !ReadEntryDocument(node, &own))
+        return false;
+    ShowEntryStatus(nullptr);
+    return true;
+}
+
+bool ApplyPropertiesToSelection(ProjectNode* node)
+{
+    bool ok = true;
+    for (ProjectNode* entry : ActiveView().SelectedEntries()) {
+        if (entry == node)
+            continue;
+        if (SetOwnPassword(entry, node->password))
+            entry->level = node->level;
+        else
+            ok = false;
+    }
+    return ok;
 }

@@ -1,6 +1,9 @@
 #pragma once
+#include <cstddef>
+#include <functional>
 
 struct ProjectNode;
+class SettingsDocument;
 class SettingsScope;
 
 // Compression level and password are inherited: an entry without its own value takes that of the
@@ -19,3 +22,40 @@ void ApplyProjectProperties();
 int EffectiveLevel(const ProjectNode* node);
 // The first own password on the same path (possibly empty); none when none.
 const char* EffectivePassword(const ProjectNode* node);
+
+// A password that a project file carries unchanged: no control byte (a TAB would split its line,
+// CR and LF end it, the others break the load) and at most 259 bytes (longer fields are cut when
+// read).
+bool IsStorablePassword(const char* password);
+
+// Gives a non-root entry its own copy of `password`, or, with none, makes it inherit. False, with
+// the entry unchanged, for a password IsStorablePassword refuses, for the root and when the copy
+// cannot be allocated.
+bool SetOwnPassword(ProjectNode* node, const char* password);
+
+// The status-bar line of an entry's effective settings: "圧縮レベル:%s パスワード:%s" with the
+// level ("-" when none or outside 0 to 9) and the password in clear (empty when none).
+void EntryStatusText(const ProjectNode* node, char* buffer, size_t size);
+// Shows that line in the status bar; with none, for the entry shown last.
+void ShowEntryStatus(ProjectNode* node);
+
+// The entry dialog works on two documents with a PROPERTY section each: `own` with the entry's
+// own switches and values, `inherited` with the values it takes from above while a switch is off.
+bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own,
+                        SettingsDocument* inherited);
+// Takes the dialog's result from `own` into the entry. A password the project file could not
+// carry is refused with a message, and then nothing changes.
+bool ReadEntryDocument(ProjectNode* node, SettingsDocument* own);
+
+// Runs an entry dialog on the own scope (whose parent is the inherited scope); its result is 1
+// for OK. The panes supply the window.
+using EntryDialog = std::function<int(int dialogId, const SettingsScope& own)>;
+
+// The entry settings dialog for one non-root entry: fills the two documents, runs the dialog and,
+// on OK, stores the result in the entry and refreshes the status bar. True when stored.
+bool EditEntryProperties(ProjectNode* node, int dialogId, const EntryDialog& runDialog);
+
+// After the entry dialog confirmed `node` from the file list: every other selected row's entry
+// takes `node`'s own level and password (not its inherited ones). False when a password could not
+// be copied.
+bool ApplyPropertiesToSelection(ProjectNode* node);

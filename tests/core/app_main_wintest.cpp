@@ -11,6 +11,9 @@
 namespace {
 const char kSettingsTitle[] = "パックレン：設定ファイル";
 const char kSettingsMessage[] = "設定ファイルの読込に失敗しました";
+// A project that loads, so that batch runs get past it without a message box.
+const char kProject[] =
+    "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
 }  // namespace
 
 TEST(AppMainProcess, PrintsCommandLineMessagesInCodePage932)
@@ -53,6 +56,7 @@ TEST(AppMainProcess, BrokenSettingsFileStopsBothModes)
 TEST(AppMainProcess, BatchModeDoesNotCreateAMissingSettingsFile)
 {
     PackwrenSandbox sandbox;
+    sandbox.Dir().WriteFile("p.pwp", kProject);
     ProcessResult run = sandbox.Run("p.pwp -o out.zip");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(GetFileAttributesA(sandbox.IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -64,6 +68,7 @@ TEST(AppMainProcess, BatchModeLeavesAForeignSettingsFileUntouched)
     const std::string foreign =
         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n";
     sandbox.Dir().WriteFile("packwren.ini", foreign);
+    sandbox.Dir().WriteFile("p.pwp", kProject);
     ProcessResult run = sandbox.Run("p.pwp -o out.zip");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(ReadWholeFile(sandbox.IniPath()), foreign);

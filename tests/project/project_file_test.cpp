@@ -1,0 +1,362 @@
+#include "project/project_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/settings_document.h"
+#include "project/entry_names.h"
+#include "project/project_node.h"
+#include "project/project_state.h"
+#include "project/properties.h"
+#include "tests/support/project_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const char kTitle[] = "パックレン：プロジェクト";
+const char kHeader[] =
+    "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
+
+// Projects are opened into ProjectDocument, as in the program; the settings are a fresh empty
+// document of the test's own.
+class ProjectFileTest : public ProjectTest {
+protected:
+    void SetUp() override
+    {
+        ProjectTest::SetUp();
+        savedApp_ = AppSettings;
+        savedProject_ = ProjectDocument;
+        AppSettings = &app;
+        ProjectDocument = nullptr;  // OpenProject creates it
+    }
+    void TearDown() override
+    {
+        ProjectTest::TearDown();
+        delete ProjectDocument;
+        AppSettings = savedApp_;
+        ProjectDocument = savedProject_;
+        CurrentProjectPath[0] = '\0';
+    }
+
+    // Stores the tree and saves the project document; the file's bytes.
+    std::string SaveAndRead(const char* name = "saved.pwp")
+    {
+        std::string path = dir.Join(name);
+        EXPECT_TRUE(StoreProject(ProjectDocument));
+        EXPECT_TRUE(ProjectDocument->Save(path.c_str()));
+        return ReadWholeFile(path);
+    }
+    // Opens a project file with these FILELIST lines (each given without its line end).
+    int OpenWithFileList(const std::vector<std::string>& lines)
+    {
+        std::string text = std::string(kHeader) + "[FILELIST]\r\n";
+        for (const std::string& line : lines)
+            text += line + "\r\n";
+        return OpenProject(dir.WriteFile("list.pwp", text).c_str());
+    }
+
+    SettingsDocument app;
+    TempDir dir;
+
+private:
+    SettingsDocument* savedApp_ = nullptr;
+    SettingsDocument* savedProject_ = nullptr;
+};
+
+const char kWorkedExample[] =
+    "[INFOMATION]\r\n"
+    "APPLICATIONNAME=packwrenプロジェクト\r\n"
+    "APPLICATIONVERSION=1.0.0\r\n"
+    "[PROPERTY]\r\n"
+    "COMPLEVELENABLE=1\r\n"
+    "COMPRESSLEVEL=6\r\n"
+    "PASSWORDENABLE=0\r\n"
+    "PASSWORD=\r\n"
+    "[PROJECT]\r\n"
+    "PROJECTNAME=Release\r\n"
+    "[FILELIST]\r\n"
+    "0\t\t9\t>\tdocs\r\n"
+    "0\t\t-1\treadme.txt\tC:\\work\\readme.txt\r\n"
+    "1\t\t-1\t>\tpublic\r\n"
+    "\t\t\t<\r\n"
+    "\t\t\t<\r\n"
+    "0\t\t0\tapp.exe\tC:\\work\\bin\\app.exe\r\n"
+    "\t\t\t<\r\n";
+
+}  // namespace
+
+TEST_F(ProjectFileTest, TheWorkedExampleIsWrittenExactly)
+{
+    ASSERT_EQ(OpenProject(""), 0);
+    // What the project settings dialog writes: level switched on at 6, password left off.
+    SettingsScope application;
+    application.Open(AppSettings, "PROPERTY", nullptr);
+    SettingsScope project;
+    project.Open(ProjectDocument, "PROPERTY", &application);
+    project.Set("COMPLEVELENABLE", "1");
+    project.Set("COMPRESSLEVEL", "6");
+    project.Set("PASSWORDENABLE", "0");
+    project.Set("PASSWORD", "");
+    ASSERT_TRUE(RenameEntry(Root(), "Release"));
+    ProjectNode* docs = InsertChild(Root(), nullptr, true, nullptr, 9, "docs", nullptr);
+    InsertChild(docs, "C:\\work\\readme.txt", false, nullptr, -1, nullptr, nullptr);
+    InsertChild(docs, nullptr, true, "", -1, "public", nullptr);
+    InsertChild(Root(), "C:\\work\\bin\\app.exe", false, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(SaveAndRead(), kWorkedExample);
+    // Saving again replaces the list instead of adding to it.
+    EXPECT_EQ(SaveAndRead(), kWorkedExample);
+}
+
+TEST_F(ProjectFileTest, TheWorkedExampleReadsBackIntoTheSameTree)
+{
+    RecordingView view;
+    SetProjectView(&view);
+    ASSERT_EQ(OpenProject(dir.WriteFile("release.pwp", kWorkedExample).c_str()), 0);
+    EXPECT_TRUE(errors.texts.empty());
+    EXPECT_EQ(CurrentProjectPath, dir.Join("release.pwp"));
+    EXPECT_STREQ(Root()->name, "Release");
+    EXPECT_EQ(Shape(Root()), "docs{readme.txt public{}} app.exe");
+    const ProjectNode* docs = Root()->firstChild;
+    const ProjectNode* readme = docs->firstChild;
+    const ProjectNode* pub = readme->nextSibling;
+    const ProjectNode* exe = docs->nextSibling;
+    EXPECT_EQ(docs->level, 9);
+    EXPECT_EQ(docs->password, nullptr);
+    EXPECT_STREQ(readme->sourcePath, "C:\\work\\readme.txt");
+    EXPECT_EQ(readme->level, -1);
+    ASSERT_NE(pub->password, nullptr);
+    EXPECT_STREQ(pub->password, "");
+    EXPECT_EQ(pub->ownsPassword, 1);
+    EXPECT_EQ(exe->level, 0);
+    EXPECT_STREQ(exe->sourcePath, "C:\\work\\bin\\app.exe");
+    // The project's own settings reach the root.
+    EXPECT_EQ(Root()->level, 6);
+    EXPECT_EQ(Root()->password, nullptr);
+    EXPECT_EQ(EffectiveLevel(readme), 9);
+    EXPECT_EQ(EffectiveLevel(exe), 0);
+    // Top-level entries become rows of the list (the root is current); folders get items.
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"ResetTree", "AddFolderItem docs", "AppendRow docs",
+                                                    "AddFolderItem public", "AppendRow app.exe",
+                                                    "ExpandFolderItem Release"}));
+    // And it saves back to the same bytes.
+    SetProjectView(nullptr);
+    EXPECT_EQ(SaveAndRead(), kWorkedExample);
+}
+
+TEST_F(ProjectFileTest, SmallCasesOfTheListSurviveASaveAndALoad)
+{
+    ASSERT_EQ(OpenProject(""), 0);
+    std::string empty = SaveAndRead();
+    EXPECT_NE(empty.find("[PROJECT]\r\nPROJECTNAME=新規書庫\r\n[FILELIST]\r\n\t\t\t<\r\n"),
+              std::string::npos);
+    EXPECT_EQ(empty.substr(empty.size() - 18), "[FILELIST]\r\n\t\t\t<\r\n");
+
+    ProjectNode* hollow = Folder(Root(), "hollow");
+    InsertChild(Root(), "C:\\x=y\\a=b.txt", false, "p=q", 3, nullptr, nullptr);
+    Folder(Root(), "<odd>");  // a folder's name is the last field: no marker
+    Folder(hollow, "inner");
+    std::string path = dir.Join("small.pwp");
+    std::string saved = SaveAndRead("small.pwp");
+    ASSERT_EQ(OpenProject(path.c_str()), 0);
+    EXPECT_EQ(Shape(Root()), "hollow{inner{}} a=b.txt <odd>{}");
+    const ProjectNode* file = Root()->firstChild->nextSibling;
+    EXPECT_STREQ(file->sourcePath, "C:\\x=y\\a=b.txt");
+    EXPECT_STREQ(file->password, "p=q");
+    EXPECT_EQ(file->level, 3);
+    EXPECT_EQ(SaveAndRead("again.pwp"), saved);
+}
+
+TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWritten)
+{
+    ASSERT_EQ(OpenProject(""), 0);
+    File(Root(), "C:\\ok.txt");
+    std::string before = SaveAndRead();
+    struct Row {
+        const char* path;
+        const char* name;
+    } rows[] = {
+        {"C:\\a", "line\nbreak"},
+        {"C:\\b", "<angle"},
+        {"C:\\c", ">angle"},
+        {"C:\\d\\e\tf", nullptr},
+    };
+    for (const Row& row : rows) {
+        ProjectNode* bad = File(Root(), row.path, row.name);
+        ASSERT_NE(bad, nullptr);
+        errors.texts.clear();
+        EXPECT_FALSE(StoreProject(ProjectDocument));
+        ASSERT_EQ(errors.texts.size(), 1u);
+        EXPECT_EQ(errors.titles[0], kTitle);
+        EXPECT_NE(errors.texts[0].find(bad->name), std::string::npos);
+        DeleteEntry(bad);
+        // The document kept the list of the last good store.
+        ASSERT_TRUE(ProjectDocument->Save(dir.Join("check.pwp").c_str()));
+        EXPECT_EQ(ReadWholeFile(dir.Join("check.pwp")), before);
+    }
+}
+
+TEST_F(ProjectFileTest, LevelFieldsReadByTheirFirstByte)
+{
+    struct Row {
+        const char* field;
+        int level;
+    } rows[] = {
+        {"7", 7}, {"-1", -1}, {"", -1}, {"12", 12}, {"x", 0}, {"+3", 3}, {"7abc", 7},
+        {" 5", -1}, {"\x82\x4f", -1}, {"\x7f", 0},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(OpenWithFileList({std::string("0\t\t") + row.field + "\tf\tC:\\f"}), 0);
+        ASSERT_NE(Root()->firstChild, nullptr) << row.field;
+        EXPECT_EQ(Root()->firstChild->level, row.level) << row.field;
+    }
+    char text[256];
+    ASSERT_EQ(OpenWithFileList({"0\t\t12\tf\tC:\\f"}), 0);
+    EntryStatusText(Root()->firstChild, text, sizeof text);
+    EXPECT_STREQ(text, "圧縮レベル:- パスワード:");
+}
+
+TEST_F(ProjectFileTest, LinesAreReadFieldByField)
+{
+    ASSERT_EQ(OpenWithFileList({
+                  "1\tpw\t-1\tflagged\tC:\\a",  // flag 1: the password
+                  "0\tpw\t-1\tunflagged\tC:\\b",  // flag 0: none, whatever field 2 holds
+                  "10\t\t-1\tlong flag\tC:\\c",   // the flag is read by its first byte
+                  "0\t\t-1\tno path",             // a missing field reads as empty
+                  "0",
+                  "0\t\t-1\t<\t",                 // "<" anywhere ends the top level
+                  "0\t\t-1\tafter\tC:\\after",
+              }),
+              0);
+    EXPECT_EQ(Shape(Root()), "flagged unflagged long flag no path ");
+    const ProjectNode* node = Root()->firstChild;
+    EXPECT_STREQ(node->password, "pw");
+    EXPECT_EQ(node->nextSibling->password, nullptr);
+    EXPECT_STREQ(node->nextSibling->nextSibling->password, "");
+    EXPECT_STREQ(node->nextSibling->nextSibling->nextSibling->sourcePath, "");
+}
+
+TEST_F(ProjectFileTest, RepeatedLinesMergeOrDrop)
+{
+    ASSERT_EQ(OpenWithFileList({
+                  "0\t\t3\t>\tdocs",
+                  "0\t\t-1\ta.txt\tC:\\a.txt",
+                  "\t\t\t<",
+                  "0\t\t5\t>\tDOCS",          // merges; its own level goes with it
+                  "0\t\t-1\ta.txt\tC:\\a.txt",  // a duplicate
+                  "0\t\t-1\ta.txt\tC:\\other\\a.txt",
+                  "\t\t\t<",
+                  "\t\t\t<",
+              }),
+              0);
+    EXPECT_EQ(Shape(Root()), "docs{a.txt a.txt(1)}");
+    EXPECT_EQ(Root()->firstChild->level, 3);
+}
+
+TEST_F(ProjectFileTest, AFolderLineMeetingAFileEntryKeepsItsEntries)
+{
+    RecordingView view;
+    SetProjectView(&view);
+    ASSERT_EQ(OpenWithFileList({
+                  "0\t\t-1\tdata\tC:\\data",
+                  "0\t\t-1\t>\tDATA",
+                  "0\t\t-1\tinner.txt\tC:\\inner.txt",
+                  "\t\t\t<",
+                  "0\t\t-1\tlast.txt\tC:\\last.txt",
+                  "\t\t\t<",
+              }),
+              0);
+    EXPECT_EQ(Shape(Root()), "data DATA(1){inner.txt} last.txt");
+    EXPECT_EQ(Root()->firstChild->firstChild, nullptr);  // nothing below the file entry
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"ResetTree", "AppendRow data", "AddFolderItem DATA(1)",
+                                                    "AppendRow DATA(1)", "AppendRow last.txt",
+                                                    "ExpandFolderItem 新規書庫"}));
+}
+
+TEST_F(ProjectFileTest, FailedOpensReportTheLineAndStartEmpty)
+{
+    struct Row {
+        const char* name;
+        const char* text;  // none: no file at all
+        std::string message;
+    } rows[] = {
+        {"missing.pwp", nullptr, "プロジェクトの読込に失敗しました。\r\n(line:0)"},
+        {"blank.pwp", "\r\n[INFOMATION]\r\n", "プロジェクトの読込に失敗しました。\r\n(line:1)"},
+        {"cr.pwp", "[INFOMATION]\r\nA=1\r\n[FILELIST]\r\n0\t\t-1\tx\tC:\\x\r\n\t\r\t\t<\r\n",
+         "プロジェクトの読込に失敗しました。\r\n(line:5)"},
+        {"foreign.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=1.0.0\r\n",
+         "プロジェクトの読込に失敗しました。"},
+        {"zero.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=0.0.0\r\n",
+         "プロジェクトの読込に失敗しました。"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(OpenWithFileList({"0\t\t-1\told\tC:\\old"}), 0);  // something to replace
+        errors.texts.clear();
+        std::string path = row.text ? dir.WriteFile(row.name, row.text) : dir.Join(row.name);
+        EXPECT_EQ(OpenProject(path.c_str()), 1) << row.name;
+        ASSERT_EQ(errors.texts.size(), 1u) << row.name;
+        EXPECT_EQ(errors.texts[0], row.message);
+        EXPECT_EQ(errors.titles[0], kTitle);
+        EXPECT_STREQ(CurrentProjectPath, "") << row.name;
+        EXPECT_EQ(Root()->firstChild, nullptr) << row.name;
+        EXPECT_STREQ(Root()->name, "新規書庫");
+        // From here on the document carries this program's identity.
+        EXPECT_STREQ(ProjectDocument->GetValue("INFOMATION", "APPLICATIONNAME"), "packwrenプロジェクト");
+        EXPECT_STREQ(ProjectDocument->GetValue("INFOMATION", "APPLICATIONVERSION"), "1.0.0");
+    }
+}
+
+TEST_F(ProjectFileTest, TheSettingsFileOpenedAsAProjectLendsItsProperties)
+{
+    std::string settings = dir.WriteFile(
+        "packwren.ini",
+        "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
+        "[PROPERTY]\r\nCOMPLEVELENABLE=1\r\nCOMPRESSLEVEL=3\r\nPASSWORDENABLE=1\r\nPASSWORD=ini\r\n"
+        "[WINDOW]\r\nSplitPos=200\r\n");
+    EXPECT_EQ(OpenProject(settings.c_str()), 1);
+    EXPECT_EQ(errors.texts, std::vector<std::string>{"プロジェクトの読込に失敗しました。"});
+    EXPECT_STREQ(Root()->name, "新規書庫");
+    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Root()->level, 3);
+    EXPECT_STREQ(Root()->password, "ini");
+}
+
+TEST_F(ProjectFileTest, ANewProjectIsEmptyAndStamped)
+{
+    ASSERT_EQ(OpenWithFileList({"0\t\t-1\told\tC:\\old"}), 0);
+    RecordingView view;
+    SetProjectView(&view);
+    EXPECT_EQ(OpenProject(""), 0);
+    EXPECT_TRUE(errors.texts.empty());
+    EXPECT_STREQ(CurrentProjectPath, "");
+    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"ResetTree", "ExpandFolderItem 新規書庫"}));
+    SetProjectView(nullptr);
+    EXPECT_EQ(SaveAndRead(), std::string(kHeader) +
+                                 "[PROPERTY]\r\n[PROJECT]\r\nPROJECTNAME=新規書庫\r\n[FILELIST]\r\n\t\t\t<\r\n");
+}
+
+TEST_F(ProjectFileTest, DeepTreesSaveAndLoadWithoutRecursion)
+{
+    constexpr int kDepth = 100000;
+    ASSERT_EQ(OpenProject(""), 0);
+    ProjectNode* folder = Root();
+    for (int i = 0; i < kDepth; ++i)
+        folder = Folder(folder, "d");
+    File(folder, "C:\\leaf.txt");
+    std::string path = dir.Join("deep.pwp");
+    ASSERT_TRUE(StoreProject(ProjectDocument));
+    ASSERT_TRUE(ProjectDocument->Save(path.c_str()));
+    ASSERT_EQ(OpenProject(path.c_str()), 0);
+    int depth = 0;
+    const ProjectNode* node = Root();
+    while (node->firstChild != nullptr && node->firstChild->IsFolder()) {
+        node = node->firstChild;
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    ASSERT_NE(node->firstChild, nullptr);
+    EXPECT_STREQ(node->firstChild->name, "leaf.txt");
+}
