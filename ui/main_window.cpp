@@ -4,6 +4,13 @@
 
 #include "core/app_state.h"
 #include "core/app_state_win32.h"
+#include "core/format_text.h"
+#include "core/report.h"
+#include "core/settings_document.h"
+#include "project/project_file.h"
+#include "project/project_node.h"
+#include "project/project_state.h"
+#include "project/project_tree.h"
 #include "resources/resource.h"
 #include "ui/shell_dialogs.h"
 #include "ui/split_layout.h"
@@ -35,6 +42,15 @@ void OnCreate(HWND window)
 {
     g_mainWindow = window;
     CreateMainChildren(window);
+    if (ProjectArgument[0] != '\0')
+        OpenProject(ProjectArgument);
+}
+
+void OnOpenProject(HWND window)
+{
+    char path[260] = "";
+    if (ChooseFile(window, "パックレン：プロジェクトを開く", path, kProjectFileFilter, false))
+        OpenProject(path);
 }
 
 void OnSize(HWND window, WPARAM wParam, LPARAM lParam)
@@ -66,6 +82,15 @@ LRESULT OnNotify(NMHDR* header)
 bool OnCommand(HWND window, int command, LRESULT* result)
 {
     switch (command) {
+    case IDC_NEW_PROJECT:
+        ResetProject();
+        return false;
+    case IDC_OPEN_PROJECT:
+        OnOpenProject(window);
+        return false;
+    case IDC_SAVE_PROJECT:
+        SaveProject();
+        return false;
     case IDC_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);
         *result = 0;
@@ -89,11 +114,29 @@ void OnClose(HWND window)
 
 void OnDestroy()
 {
+    ClearProject();
     g_mainWindow = nullptr;
     PostQuitMessage(0);
 }
 
 }  // namespace
+
+bool SaveProject()
+{
+    if (ProjectDocument == nullptr || !StoreProject(ProjectDocument))
+        return false;
+    char path[260];
+    FormatText(path, sizeof path, "%s.pwp", ProjectRoot()->name);
+    if (!ChooseFile(g_mainWindow, "パックレン：プロジェクトを名前を付けて保存", path, kProjectFileFilter, true))
+        return false;
+    FormatText(CurrentProjectPath, sizeof CurrentProjectPath, "%s", path);
+    // A save that did not reach the disk must not pass for one that did.
+    if (!ProjectDocument->Save(path)) {
+        ReportError("プロジェクトの保存に失敗しました。", "パックレン：プロジェクト");
+        return false;
+    }
+    return true;
+}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

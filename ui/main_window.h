@@ -9,6 +9,9 @@ constexpr int kStatusBarId = 300;
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool RegisterMainWindowClass(HINSTANCE instance);
 
+// Stores the tree into the project document and writes it under a name the user chooses.
+bool SaveProject();
+
 HWND CreateMainToolbar(HWND mainWindow);
 HWND CreateMainStatusBar(HWND mainWindow);
 

@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "core/app_state_win32.h"
 #include "core/report.h"
+#include "project/project_file.h"
 #include "resources/resource.h"
 #include "ui/main_window.h"
 #include "ui/split_layout.h"
@@ -51,6 +52,7 @@ int RunGui(HINSTANCE instance, HINSTANCE previousInstance, int showCommand)
         OleUninitialize();
         return 1;
     }
+    OpenProject("");
     if (previousInstance == nullptr)
         RegisterMainWindowClass(instance);
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));

@@ -23,7 +23,9 @@ TEST(MainWindowProcess, FirstStartOpensTheDefaultLayoutAndWritesTheSettingsAtClo
 
     std::string ini = ReadWholeFile(sandbox.IniPath());
     EXPECT_EQ(ini.find("[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"), 0u);
-    size_t window_section = ini.find("[WINDOW]\r\nListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
+    // The sections in the order the program creates them; PROPERTY is made, empty, when the empty
+    // project's settings are first worked out.
+    size_t window_section = ini.find("APPLICATIONVERSION=1.0.0\r\n[PROPERTY]\r\n[WINDOW]\r\nListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
                                      "MainWindowMode=NORMAL\r\nMainWindowPos=0,0,512,384\r\n");
     EXPECT_NE(window_section, std::string::npos) << ini;
     EXPECT_NE(ini.find("SplitPos=128\r\n"), std::string::npos) << ini;

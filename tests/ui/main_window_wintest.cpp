@@ -5,12 +5,19 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/app_state.h"
 #include "core/settings_document.h"
+#include "project/project_file.h"
+#include "project/project_node.h"
+#include "project/project_state.h"
+#include "project/project_tree.h"
 #include "resources/resource.h"
+#include "tests/support/modal_watcher_win32.h"
+#include "tests/support/temp_dir.h"
 #include "ui/split_layout.h"
 
 namespace {
@@ -22,9 +29,16 @@ protected:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
         AppSettings = new SettingsDocument;
+        OpenProject("");
         Panes() = PaneWindows();
         SplitPosition() = 128;
         RegisterMainWindowClass(GetModuleHandleA(nullptr));
+        if (CreatesWindowInSetUp())
+            CreateMain();
+    }
+    virtual bool CreatesWindowInSetUp() { return true; }
+    void CreateMain()
+    {
         window = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 512, 384,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
@@ -32,7 +46,9 @@ protected:
     }
     void TearDown() override
     {
-        DestroyWindow(window);
+        if (window != nullptr)
+            DestroyWindow(window);
+        ProjectArgument[0] = '\0';
         // Drain the quit message posted by the destruction.
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -160,4 +176,62 @@ TEST_F(MainWindowTest, MaximisedStateIsSavedWithTheRestoredRectangle)
     ShowWindow(window, SW_MINIMIZE);
     SaveWindowLayout(window);
     EXPECT_STREQ(AppSettings->GetValue("WINDOW", "MainWindowMode"), "NORMAL");
+}
+
+TEST_F(MainWindowTest, NewProjectKeepsTheProjectSettingsAndSaveProposesTheDefaultName)
+{
+    ProjectDocument->SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+    ProjectDocument->SetValue("PROPERTY", "COMPRESSLEVEL", "3");
+    InsertChild(ProjectRoot(), nullptr, true, nullptr, -1, "docs", nullptr);
+    strcpy(ProjectRoot()->name, "Release");
+    SendMessageA(window, WM_COMMAND, IDC_NEW_PROJECT, 0);
+    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
+    EXPECT_STREQ(ProjectRoot()->name, "新規書庫");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPRESSLEVEL"), "3");
+
+    // Saving always asks, proposing the project name; cancelling writes nothing.
+    for (int round = 0; round < 2; ++round) {
+        ModalWatcher chooser("パックレン：プロジェクトを名前を付けて保存", IDCANCEL);
+        SendMessageA(window, WM_COMMAND, IDC_SAVE_PROJECT, 0);
+        DialogReport shown = chooser.Wait();
+        ASSERT_TRUE(shown.found) << round;
+        EXPECT_TRUE(shown.HasText("新規書庫.pwp")) << round;
+    }
+    EXPECT_STREQ(CurrentProjectPath, "");
+}
+
+TEST_F(MainWindowTest, SaveWritesTheChosenFile)
+{
+    TempDir dir;
+    std::string target = dir.Join("保存先");
+    ModalWatcher chooser("パックレン：プロジェクトを名前を付けて保存", IDOK, 20000, [&](HWND dialog) {
+        SetDlgItemTextA(dialog, 0x047c, target.c_str());
+        SetDlgItemTextA(dialog, 0x0480, target.c_str());
+    });
+    SendMessageA(window, WM_COMMAND, IDC_SAVE_PROJECT, 0);
+    ASSERT_TRUE(chooser.Wait().found);
+    EXPECT_EQ(std::string(CurrentProjectPath), target + ".pwp");
+    std::string saved = ReadWholeFile(target + ".pwp");
+    EXPECT_EQ(saved.find("[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\n"), 0u);
+    EXPECT_NE(saved.find("[PROJECT]\r\nPROJECTNAME=新規書庫\r\n[FILELIST]\r\n\t\t\t<\r\n"), std::string::npos);
+}
+
+class MainWindowStartTest : public MainWindowTest {
+protected:
+    bool CreatesWindowInSetUp() override { return false; }
+};
+
+TEST_F(MainWindowStartTest, ABrokenProjectOnTheCommandLineIsReportedAndLeavesAnEmptyProject)
+{
+    TempDir dir;
+    std::string path = dir.WriteFile("broken.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=x\r\nbad\x01line\r\n");
+    strcpy(ProjectArgument, path.c_str());
+    ModalWatcher box("パックレン：プロジェクト");
+    CreateMain();
+    DialogReport shown = box.Wait();
+    ASSERT_TRUE(shown.found);
+    EXPECT_TRUE(shown.HasText("プロジェクトの読込に失敗しました。\r\n(line:3)"));
+    EXPECT_NE(window, nullptr);
+    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
+    EXPECT_STREQ(CurrentProjectPath, "");
 }
