@@ -30,6 +30,8 @@ void FreeNode(ProjectNode* node)
         SetCurrentFolder(node->parent);
     if (StatusNode() == node)
         SetStatusNode(nullptr);
+    if (node->IsFolder())
+        ForgetFolder(node);
     delete node;
 }
 
@@ -43,7 +45,7 @@ void FreeSubtree(ProjectNode* top, bool tellView)
             node = node->firstChild;
         ProjectNode* parent = node->parent;
         if (node != top)
-            UnlinkChild(node);
+            DetachFirstChild(parent);  // the parent's index goes with the parent
         if (tellView && node->IsFolder())
             ActiveView().DeleteFolderItem(node);
         bool done = node == top;
@@ -331,8 +333,9 @@ void DeleteEntry(ProjectNode* node)
 void ClearProject()
 {
     ProjectNode* root = ProjectRoot();
+    ForgetFolder(root);  // emptied at once, not entry by entry
     while (ProjectNode* child = root->firstChild) {
-        UnlinkChild(child);
+        DetachFirstChild(root);
         FreeSubtree(child, false);
     }
     SetCurrentFolder(root);
