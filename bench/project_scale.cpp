@@ -132,7 +132,8 @@ bool MeasureLargeProject(const std::string& scratch)
     bool loaded = OpenProject(project.c_str()) == 0;
     double load = Since(start);
     int entries = CountEntries(ProjectRoot());
-    for (const ProjectNode* folder = ProjectRoot()->firstChild; folder; folder = folder->nextSibling)
+    for (const ProjectNode* folder = ProjectRoot()->firstChild; folder;
+         folder = folder->nextSibling)
         entries += CountEntries(folder);
     start = Clock::now();
     ClearProject();

@@ -149,9 +149,8 @@ ProjectNode* FindChildNamed(const ProjectNode* folder, const char* name)
     const FolderIndex* index = FindIndex(folder);
     if (index == nullptr)
         return nullptr;
-    return index->names.Find(NameKey(name), [&](const ProjectNode* child) {
-        return NamesEqual(child->name, name);
-    });
+    return index->names.Find(
+        NameKey(name), [&](const ProjectNode* child) { return NamesEqual(child->name, name); });
 }
 
 void IndexChild(ProjectNode* child)
