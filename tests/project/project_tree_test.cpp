@@ -91,6 +91,8 @@ TEST_F(TreeTest, NamesComeFromTheLastComponentAndPasswordsAreCopied)
     ASSERT_NE(folder, nullptr);
     EXPECT_STREQ(folder->name, "ソース");
     EXPECT_STREQ(folder->sourcePath, "");  // folders exist only in the project
+    // Names from disk are not held to the rules for typed names.
+    EXPECT_STREQ(File(Root(), "C:\\src\\a,b;c.txt")->name, "a,b;c.txt");
 
     char text[] = "secret";
     ProjectNode* other = InsertChild(Root(), "C:\\o", false, text, -1, nullptr, nullptr);
