@@ -1,7 +1,9 @@
 #include "project/child_links.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "project/project_node.h"
 
@@ -12,39 +14,119 @@ unsigned char Fold(unsigned char byte)
     return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
-// FNV-1a over the folded name, mixed with the folder's address: one table serves every folder.
-uint64_t NameKey(const ProjectNode* folder, const char* name)
+// FNV-1a over the folded name, mixed so that the low bits serve as a table index.
+uint64_t NameKey(const char* name)
 {
     uint64_t hash = 0xcbf29ce484222325ull;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p)
         hash = (hash ^ Fold(*p)) * 0x100000001b3ull;
-    hash ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(folder)) * 0x9e3779b97f4a7c15ull;
-    return hash ^ (hash >> 29);
+    hash = (hash ^ (hash >> 33)) * 0xff51afd7ed558ccdull;
+    hash = (hash ^ (hash >> 33)) * 0xc4ceb9fe1a85ec53ull;
+    return hash ^ (hash >> 33);
 }
+
+// Open addressing with linear probing over one flat array: a lookup costs one or two cache lines
+// however large the folder. Removal shifts the following slots back, so there are no tombstones.
+class NameTable {
+public:
+    template <class Match>
+    ProjectNode* Find(uint64_t key, Match match) const
+    {
+        if (slots_.empty())
+            return nullptr;
+        for (size_t i = key & mask_; slots_[i].node != nullptr; i = (i + 1) & mask_) {
+            if (slots_[i].key == key && match(slots_[i].node))
+                return slots_[i].node;
+        }
+        return nullptr;
+    }
+
+    void Insert(uint64_t key, ProjectNode* node)
+    {
+        if ((count_ + 1) * 2 > slots_.size())
+            Grow();
+        size_t i = key & mask_;
+        while (slots_[i].node != nullptr)
+            i = (i + 1) & mask_;
+        slots_[i] = {key, node};
+        ++count_;
+    }
+
+    void Remove(uint64_t key, const ProjectNode* node)
+    {
+        if (slots_.empty())
+            return;
+        size_t i = key & mask_;
+        while (slots_[i].node != node) {
+            if (slots_[i].node == nullptr)
+                return;
+            i = (i + 1) & mask_;
+        }
+        // Close the gap: a later slot moves back into it unless its home lies between the gap
+        // and itself (cyclically).
+        for (size_t j = (i + 1) & mask_; slots_[j].node != nullptr; j = (j + 1) & mask_) {
+            size_t home = slots_[j].key & mask_;
+            bool staysAfterGap = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+            if (!staysAfterGap) {
+                slots_[i] = slots_[j];
+                i = j;
+            }
+        }
+        slots_[i] = {};
+        --count_;
+    }
+
+private:
+    struct Slot {
+        uint64_t key = 0;
+        ProjectNode* node = nullptr;
+    };
+
+    void Grow()
+    {
+        std::vector<Slot> old;
+        old.swap(slots_);
+        slots_.resize(old.empty() ? 8 : old.size() * 2);
+        mask_ = slots_.size() - 1;
+        count_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.node != nullptr)
+                Insert(slot.key, slot.node);
+        }
+    }
+
+    std::vector<Slot> slots_;
+    size_t mask_ = 0;
+    size_t count_ = 0;
+};
+
+// What the index keeps for one folder: its children by name, and its last child.
+struct FolderIndex {
+    NameTable names;
+    ProjectNode* last = nullptr;
+};
 
 // Built on first use so that nothing depends on the order of static initialisation.
-std::unordered_multimap<uint64_t, ProjectNode*>& NameIndex()
+std::unordered_map<const ProjectNode*, FolderIndex>& Folders()
 {
-    static std::unordered_multimap<uint64_t, ProjectNode*> index;
-    return index;
+    static std::unordered_map<const ProjectNode*, FolderIndex> folders;
+    return folders;
 }
 
-std::unordered_map<const ProjectNode*, ProjectNode*>& LastChildren()
+FolderIndex* FindIndex(const ProjectNode* folder)
 {
-    static std::unordered_map<const ProjectNode*, ProjectNode*> last;
-    return last;
+    auto found = Folders().find(folder);
+    return found != Folders().end() ? &found->second : nullptr;
 }
 
 // The last child of a folder. A folder whose list was linked by other means (or changed behind
 // the model's back) is walked once instead of trusting a stale record.
-ProjectNode* LastChildOf(const ProjectNode* folder)
+ProjectNode* LastChildOf(const ProjectNode* folder, const FolderIndex& index)
 {
     if (folder->firstChild == nullptr)
         return nullptr;
-    auto found = LastChildren().find(folder);
-    if (found != LastChildren().end() && found->second->parent == folder &&
-        found->second->nextSibling == nullptr)
-        return found->second;
+    if (index.last != nullptr && index.last->parent == folder && index.last->nextSibling == nullptr)
+        return index.last;
     ProjectNode* last = folder->firstChild;
     while (last->nextSibling != nullptr)
         last = last->nextSibling;
@@ -64,41 +146,36 @@ bool NamesEqual(const char* a, const char* b)
 
 ProjectNode* FindChildNamed(const ProjectNode* folder, const char* name)
 {
-    auto range = NameIndex().equal_range(NameKey(folder, name));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second->parent == folder && NamesEqual(it->second->name, name))
-            return it->second;
-    }
-    return nullptr;
+    const FolderIndex* index = FindIndex(folder);
+    if (index == nullptr)
+        return nullptr;
+    return index->names.Find(
+        NameKey(name), [&](const ProjectNode* child) { return NamesEqual(child->name, name); });
 }
 
 void IndexChild(ProjectNode* child)
 {
-    NameIndex().emplace(NameKey(child->parent, child->name), child);
+    Folders()[child->parent].names.Insert(NameKey(child->name), child);
 }
 
 void UnindexChild(ProjectNode* child)
 {
-    auto range = NameIndex().equal_range(NameKey(child->parent, child->name));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second == child) {
-            NameIndex().erase(it);
-            return;
-        }
-    }
+    if (FolderIndex* index = FindIndex(child->parent))
+        index->names.Remove(NameKey(child->name), child);
 }
 
 void LinkChild(ProjectNode* folder, ProjectNode* child)
 {
+    FolderIndex& index = Folders()[folder];
     child->parent = folder;
     child->nextSibling = nullptr;
-    child->prevSibling = LastChildOf(folder);
+    child->prevSibling = LastChildOf(folder, index);
     if (child->prevSibling != nullptr)
         child->prevSibling->nextSibling = child;
     else
         folder->firstChild = child;
-    LastChildren()[folder] = child;
-    IndexChild(child);
+    index.last = child;
+    index.names.Insert(NameKey(child->name), child);
 }
 
 void UnlinkChild(ProjectNode* child)
@@ -106,20 +183,32 @@ void UnlinkChild(ProjectNode* child)
     ProjectNode* folder = child->parent;
     if (folder == nullptr)
         return;
-    UnindexChild(child);
+    FolderIndex* index = FindIndex(folder);
+    if (index != nullptr) {
+        index->names.Remove(NameKey(child->name), child);
+        if (index->last == child)
+            index->last = child->prevSibling;
+    }
     if (folder->firstChild == child)
         folder->firstChild = child->nextSibling;
     if (child->prevSibling != nullptr)
         child->prevSibling->nextSibling = child->nextSibling;
-    if (child->nextSibling != nullptr) {
+    if (child->nextSibling != nullptr)
         child->nextSibling->prevSibling = child->prevSibling;
-    } else {
-        // The last child leaves: its predecessor is last now, or the folder is empty.
-        if (child->prevSibling != nullptr)
-            LastChildren()[folder] = child->prevSibling;
-        else
-            LastChildren().erase(folder);
-    }
     child->prevSibling = nullptr;
     child->nextSibling = nullptr;
+}
+
+void DetachFirstChild(ProjectNode* folder)
+{
+    ProjectNode* child = folder->firstChild;
+    folder->firstChild = child->nextSibling;
+    if (child->nextSibling != nullptr)
+        child->nextSibling->prevSibling = nullptr;
+    child->nextSibling = nullptr;
+}
+
+void ForgetFolder(const ProjectNode* folder)
+{
+    Folders().erase(folder);
 }

@@ -174,8 +174,8 @@ void LoadProjectTree(SettingsDocument* document)
             // A folder line meeting a file entry of its name keeps its entries under a free
             // "name(n)" instead of putting them below that file entry.
             bool created = false;
-            ProjectNode* folder = InsertEntry(open, nullptr, true, password, level,
-                                              line.fields[4], nullptr, true, &created);
+            ProjectNode* folder = InsertEntry(open, nullptr, true, password, level, line.fields[4],
+                                              nullptr, true, &created);
             if (folder == nullptr) {
                 ++skippedLevels;
                 continue;
@@ -187,8 +187,8 @@ void LoadProjectTree(SettingsDocument* document)
             }
             open = folder;
         } else {
-            ProjectNode* file = InsertChild(open, line.fields[4], false, password, level,
-                                            line.fields[3], nullptr);
+            ProjectNode* file =
+                InsertChild(open, line.fields[4], false, password, level, line.fields[3], nullptr);
             if (file != nullptr && open == CurrentFolder())
                 view.AppendRow(file);
         }

@@ -30,6 +30,8 @@ void FreeNode(ProjectNode* node)
         SetCurrentFolder(node->parent);
     if (StatusNode() == node)
         SetStatusNode(nullptr);
+    if (node->IsFolder())
+        ForgetFolder(node);
     delete node;
 }
 
@@ -43,7 +45,7 @@ void FreeSubtree(ProjectNode* top, bool tellView)
             node = node->firstChild;
         ProjectNode* parent = node->parent;
         if (node != top)
-            UnlinkChild(node);
+            DetachFirstChild(parent);  // the parent's index goes with the parent
         if (tellView && node->IsFolder())
             ActiveView().DeleteFolderItem(node);
         bool done = node == top;
@@ -180,7 +182,8 @@ ProjectNode* InsertEntry(ProjectNode* folder, const char* sourcePath, bool isFol
         node = new (std::nothrow) ProjectNode;
         if (node == nullptr)
             return nullptr;
-        if (!isFolder && FormatText(node->sourcePath, sizeof node->sourcePath, "%s", sourcePath) < 0) {
+        if (!isFolder &&
+            FormatText(node->sourcePath, sizeof node->sourcePath, "%s", sourcePath) < 0) {
             delete node;
             return nullptr;
         }
@@ -331,8 +334,9 @@ void DeleteEntry(ProjectNode* node)
 void ClearProject()
 {
     ProjectNode* root = ProjectRoot();
+    ForgetFolder(root);  // emptied at once, not entry by entry
     while (ProjectNode* child = root->firstChild) {
-        UnlinkChild(child);
+        DetachFirstChild(root);
         FreeSubtree(child, false);
     }
     SetCurrentFolder(root);
@@ -364,7 +368,8 @@ bool IsInSubtree(const ProjectNode* firstOfList, const ProjectNode* node)
     for (const ProjectNode* above = node; above != nullptr; above = above->parent) {
         if (above->parent != firstOfList->parent)
             continue;
-        for (const ProjectNode* sibling = above; sibling != nullptr; sibling = sibling->prevSibling) {
+        for (const ProjectNode* sibling = above; sibling != nullptr;
+             sibling = sibling->prevSibling) {
             if (sibling == firstOfList)
                 return true;
         }
@@ -425,7 +430,8 @@ bool MoveEntries(ProjectNode* const* entries, int count, ProjectNode* target)
     for (int i = 0; i < count; ++i) {
         ProjectNode* entry = entries[i];
         bool below = false;
-        for (const ProjectNode* above = entry->parent; above != nullptr && !below; above = above->parent)
+        for (const ProjectNode* above = entry->parent; above != nullptr && !below;
+             above = above->parent)
             below = listed.count(above) != 0;
         if (!below && taken.insert(entry).second)
             moving.push_back(entry);

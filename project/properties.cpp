@@ -118,8 +118,7 @@ void ShowEntryStatus(ProjectNode* node)
     ActiveView().SetStatusText(text);
 }
 
-bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own,
-                        SettingsDocument* inherited)
+bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own, SettingsDocument* inherited)
 {
     char levelText[16];
     bool ok = own->SetValue(kSection, "PASSWORDENABLE", "0") &&
@@ -155,13 +154,14 @@ bool ReadEntryDocument(ProjectNode* node, SettingsDocument* own)
             password = "";  // switched on with nothing typed: an empty password
     }
     if (password != nullptr && !IsStorablePassword(password)) {
-        ReportError("このパスワードは保存できません。\r\n"
-                    "(タブ・改行などの制御文字を含むか、259バイトを超えています)",
-                    "パックレン：パスワード");
+        ReportError(
+            "このパスワードは保存できません。\r\n"
+            "(タブ・改行などの制御文字を含むか、259バイトを超えています)",
+            "パックレン：パスワード");
         return false;
     }
-    bool unchanged = password != nullptr && node->password != nullptr &&
-                     strcmp(password, node->password) == 0;
+    bool unchanged =
+        password != nullptr && node->password != nullptr && strcmp(password, node->password) == 0;
     if (!unchanged && !SetOwnPassword(node, password))
         return false;
     const char* levelSwitch = own->GetValue(kSection, "COMPLEVELENABLE");

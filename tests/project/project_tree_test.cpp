@@ -81,31 +81,24 @@ TEST_F(TreeTest, NamesGivenAsTextGetTheCounterAtTheEnd)
     EXPECT_EQ(Names(Root()), "a.txt A.TXT(1) a.txt(2) .cfg (1).cfg");
 }
 
-TEST_F(TreeTest, NewEntriesCarryTheirFieldsAndInherit)
+TEST_F(TreeTest, NamesComeFromTheLastComponentAndPasswordsAreCopied)
 {
-    ProjectNode* file = File(Root(), "C:\\src\\表.txt");  // the trail byte of 表 is "\"
+    // The trail bytes of 表 and ソ are "\": they must not split the name.
+    ProjectNode* file = File(Root(), "C:\\src\\表.txt");
     ASSERT_NE(file, nullptr);
     EXPECT_STREQ(file->name, "表.txt");
-    EXPECT_EQ(file->flags, 0u);
-    EXPECT_EQ(file->level, -1);
-    EXPECT_EQ(file->password, nullptr);
-    EXPECT_EQ(file->ownsPassword, 0);
-
-    ProjectNode* folder = InsertChild(Root(), "C:\\src\\ソース", true, "pw", 4, nullptr, nullptr);
+    ProjectNode* folder = InsertChild(Root(), "C:\\src\\ソース", true, nullptr, 4, nullptr, nullptr);
     ASSERT_NE(folder, nullptr);
     EXPECT_STREQ(folder->name, "ソース");
-    EXPECT_STREQ(folder->sourcePath, "");
-    EXPECT_EQ(folder->flags, NODE_FOLDER);
-    EXPECT_EQ(folder->level, 4);
-    ASSERT_NE(folder->password, nullptr);
-    EXPECT_STREQ(folder->password, "pw");
-    EXPECT_EQ(folder->ownsPassword, 1);
+    EXPECT_STREQ(folder->sourcePath, "");  // folders exist only in the project
+    // Names from disk are not held to the rules for typed names.
+    EXPECT_STREQ(File(Root(), "C:\\src\\a,b;c.txt")->name, "a,b;c.txt");
 
-    // The password is the node's own copy.
     char text[] = "secret";
     ProjectNode* other = InsertChild(Root(), "C:\\o", false, text, -1, nullptr, nullptr);
     text[0] = 'X';
     EXPECT_STREQ(other->password, "secret");
+    EXPECT_EQ(other->ownsPassword, 1);
 }
 
 TEST_F(TreeTest, OverlongSourcePathsAndUnusableTargetsAddNothing)
@@ -143,7 +136,7 @@ TEST_F(TreeTest, FoldersMergeWithWhateverHasTheirName)
     File(docs, "C:\\d\\a.txt");
     ProjectNode* file = File(Root(), "C:\\d\\Note");
     EXPECT_EQ(Folder(Root(), "DOCS"), docs);
-    // As InsertChild is specified: a folder meeting a file entry gives that file entry.
+    // InsertChild itself: a folder meeting a file entry gives that file entry.
     EXPECT_EQ(Folder(Root(), "note"), file);
     EXPECT_EQ(Names(Root()), "docs Note");
 
@@ -499,24 +492,6 @@ bool DiskTreeTest::MakeDirectory(const std::string& path)
 }
 #endif
 
-namespace {
-// Listing order is the file system's: compare children as sorted sets.
-std::string SortedShape(const ProjectNode* folder)
-{
-    std::vector<std::string> parts;
-    for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
-        std::string part = child->name;
-        if (child->IsFolder())
-            part += "{" + SortedShape(child) + "}";
-        parts.push_back(part);
-    }
-    std::sort(parts.begin(), parts.end());
-    std::string joined;
-    for (const std::string& part : parts)
-        joined += (joined.empty() ? "" : " ") + part;
-    return joined;
-}
-}  // namespace
 
 TEST_F(DiskTreeTest, AddsADirectoryWithEverythingBelowIt)
 {

@@ -105,19 +105,6 @@ protected:
         EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << relative;
         return path;
     }
-    static std::string Sorted(const ProjectNode* folder)
-    {
-        std::vector<std::string> parts;
-        for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
-            parts.push_back(child->IsFolder() ? std::string(child->name) + "{" + Sorted(child) + "}"
-                                              : std::string(child->name));
-        std::sort(parts.begin(), parts.end());
-        std::string joined;
-        for (const std::string& part : parts)
-            joined += (joined.empty() ? "" : " ") + part;
-        return joined;
-    }
-
     TempDir dir;
 };
 
@@ -139,7 +126,7 @@ TEST_F(WindowsDiskTest, HiddenSystemAndJapaneseEntriesAreAllAdded)
     SetProjectView(&view);
     const char* paths[] = {top.c_str()};
     AddDroppedPaths(paths, 1, Root());
-    EXPECT_EQ(Sorted(Root()), "表示{system.sys ソース.txt 空{} 能力.dat 秘密{中身.txt}}");
+    EXPECT_EQ(SortedShape(Root()), "表示{system.sys ソース.txt 空{} 能力.dat 秘密{中身.txt}}");
     const ProjectNode* folder = FindChildNamed(Root(), "表示");
     ASSERT_NE(folder, nullptr);
     const ProjectNode* source = FindChildNamed(folder, "ソース.txt");
@@ -159,7 +146,7 @@ TEST_F(WindowsDiskTest, HiddenSystemAndJapaneseEntriesAreAllAdded)
     std::string again = top + "\\ソース.txt";
     const char* file[] = {again.c_str()};
     AddDroppedPaths(file, 1, const_cast<ProjectNode*>(folder));
-    EXPECT_EQ(Sorted(Root()), "表示{system.sys ソース.txt 空{} 能力.dat 秘密{中身.txt}}");
+    EXPECT_EQ(SortedShape(Root()), "表示{system.sys ソース.txt 空{} 能力.dat 秘密{中身.txt}}");
     EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "ExpandFolderItem 新規書庫", "Unlock",
                                                     "Lock", "ExpandFolderItem 表示", "Unlock"}));
 }

@@ -84,10 +84,11 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
         ApplyProjectProperties();
         EXPECT_EQ(Root()->level, row.level);
         EXPECT_EQ(Root()->ownsPassword, 0);
-        if (row.password == nullptr)
+        if (row.password == nullptr) {
             EXPECT_EQ(Root()->password, nullptr);
-        else
+        } else {
             EXPECT_STREQ(Root()->password, row.password);
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,24 @@ protected:
             node = node->nextSibling;
         }
         return text;
+    }
+
+    // The same with each folder's children sorted by name, for trees read from disk, whose
+    // listing order is the file system's.
+    static std::string SortedShape(const ProjectNode* folder)
+    {
+        std::vector<std::string> parts;
+        for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
+            std::string part = child->name;
+            if (child->IsFolder())
+                part += "{" + SortedShape(child) + "}";
+            parts.push_back(part);
+        }
+        std::sort(parts.begin(), parts.end());
+        std::string joined;
+        for (const std::string& part : parts)
+            joined += (joined.empty() ? "" : " ") + part;
+        return joined;
     }
 
     ErrorRecorder errors;
