@@ -48,6 +48,13 @@ bool EndsWithQuickCompletion(const std::string& log)
                                   log.compare(log.size() - size, size, kQuickCompletion[1]) == 0);
 }
 
+// An edit control turns WS_BORDER into the sunken WS_EX_CLIENTEDGE when it is created.
+bool HasBorder(HWND control)
+{
+    return (GetWindowLongA(control, GWL_STYLE) & WS_BORDER) != 0 ||
+           (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+}
+
 class CompressJob : public testing::Test {
 protected:
     std::string Source(const std::string& name, const std::string& bytes)
@@ -90,6 +97,58 @@ TEST_F(CompressJob, ASuccessfulBuildLogsFourLinesAndWaitsForTheUser)
     EXPECT_EQ(state.rangeHigh, 3);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(ReadOutput().entries.size(), 3u);
+}
+
+TEST_F(CompressJob, TheDialogIsLaidOutInDialogUnits)
+{
+    tree.File(tree.Root(), "f", Source("f", "data"));
+    struct Control {
+        int id;
+        const char* className;
+        const char* text;
+        RECT units;  // x, y, width, height, as in the template
+        LONG style;  // bits that must be set
+    } controls[] = {
+        {IDC_JOB_PROGRESS, "msctls_progress32", "", {3, 2, 124, 14}, 0},
+        {IDOK, "Button", "閉じる(&C)", {127, 2, 44, 14}, BS_DEFPUSHBUTTON},
+        {IDC_JOB_ABORT, "Button", "中止(&X)", {175, 2, 36, 14}, 0},
+        {IDC_JOB_LOG, "Edit", "", {3, 18, 208, 119},
+         ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP},
+    };
+    std::string title, fails;
+    LONG style = 0;
+    JobDriver driver([&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        char text[256];
+        GetWindowTextA(dialog, text, sizeof text);
+        title = text;
+        style = GetWindowLongA(dialog, GWL_STYLE);
+        for (const Control& c : controls) {
+            HWND control = GetDlgItem(dialog, c.id);
+            // Position and size are converted each on its own, as the template's are.
+            RECT expected = c.units, actual;
+            MapDialogRect(dialog, &expected);
+            GetWindowRect(control, &actual);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+            actual.right -= actual.left;
+            actual.bottom -= actual.top;
+            GetClassNameA(control, text, sizeof text);
+            std::string className = text;
+            GetWindowTextA(control, text, sizeof text);
+            if (!EqualRect(&expected, &actual) || _stricmp(className.c_str(), c.className) != 0 ||
+                (c.id != IDC_JOB_LOG && std::string(text) != c.text) ||
+                (GetWindowLongA(control, GWL_STYLE) & c.style) != c.style ||
+                (c.id == IDC_JOB_LOG && !HasBorder(control)))
+                fails += std::to_string(c.id) + " ";
+        }
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(title, "圧縮処理");
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU),
+              WS_POPUP | WS_CAPTION | WS_THICKFRAME);
+    EXPECT_EQ(fails, "");
 }
 
 TEST_F(CompressJob, ASuccessfulBatchBuildClosesItself)
