@@ -91,7 +91,7 @@ class Sandbox:
                                      cwd=self.dir, env=ENV)
         run = subprocess.run([WINE_RUN, self.exe, pwp.windows_path(project), "-o",
                               pwp.windows_path(out)],
-                             cwd=self.dir, env=ENV, timeout=300)
+                             cwd=self.dir, env=ENV, timeout=120)
         log = None
         if watch is not None:
             if watch.wait(timeout=300) != 0:
@@ -236,5 +236,5 @@ class BatchBuild(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    PACKWREN, JOB_WATCH = sys.argv[1], sys.argv[2]
+    PACKWREN, JOB_WATCH = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     unittest.main(argv=[sys.argv[0]] + sys.argv[3:])

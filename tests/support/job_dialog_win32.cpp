@@ -46,10 +46,11 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs)
 
 std::string JobLogText(HWND dialog)
 {
+    // Sent rather than GetWindowTextA, which does not ask a control of another process.
     HWND log = GetDlgItem(dialog, IDC_JOB_LOG);
-    std::vector<char> text(GetWindowTextLengthA(log) + 1);
-    int length = GetWindowTextA(log, text.data(), static_cast<int>(text.size()));
-    return std::string(text.data(), length);
+    std::vector<char> text(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0) + 1);
+    LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    return std::string(text.data(), static_cast<size_t>(length));
 }
 
 void PressJobButton(HWND dialog, int id)
