@@ -463,7 +463,7 @@ TEST_F(ArchiveBuild, TakesAtMost65535Files)
 {
     std::string source = Source("empty", "");
     for (int i = 0; i < 65536; ++i)
-        tree.File(tree.Root(), std::to_string(i), source);
+        tree.File(tree.Root(), std::to_string(i), source, 0);
     EXPECT_EQ(Build(), 1);
     EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : 65535(" + source + ")\r\n");
     EXPECT_EQ(report.steps, 65536);
