@@ -85,12 +85,24 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
 {
     const char* format;
     switch (code) {
-    case ZIP_SOURCENOTFOUND: format = "error : 見つかりません : %s(%s)\r\n"; break;
-    case ZIP_SOURCEINUSE: format = "error : 使用中です : %s(%s)\r\n"; break;
-    case ZIP_BADNAME: format = "error : 書庫内の名前に使えません : %s(%s)\r\n"; break;
-    case ZIP_SOURCETOOLARGE: format = "error : 4GB以上のファイルは格納できません : %s(%s)\r\n"; break;
-    case ZIP_ARCHIVEFULL: format = "error : 書庫が4GBか65535ファイルを超えます : %s(%s)\r\n"; break;
-    default: format = "error : %s(%s)\r\n"; break;
+    case ZIP_SOURCENOTFOUND:
+        format = "error : 見つかりません : %s(%s)\r\n";
+        break;
+    case ZIP_SOURCEINUSE:
+        format = "error : 使用中です : %s(%s)\r\n";
+        break;
+    case ZIP_BADNAME:
+        format = "error : 書庫内の名前に使えません : %s(%s)\r\n";
+        break;
+    case ZIP_SOURCETOOLARGE:
+        format = "error : 4GB以上のファイルは格納できません : %s(%s)\r\n";
+        break;
+    case ZIP_ARCHIVEFULL:
+        format = "error : 書庫が4GBか65535ファイルを超えます : %s(%s)\r\n";
+        break;
+    default:
+        format = "error : %s(%s)\r\n";
+        break;
     }
     char line[kLogLineSize];
     FormatText(line, sizeof line, format, g_name, sourcePath);

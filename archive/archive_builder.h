@@ -12,7 +12,7 @@
 #define ZIP_ABORTED (-105)         // the abort was seen while the file's data was read
 #define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
 #define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
-#define ZIP_BADNAME (-108)         // the name would be unsafe or ambiguous in the archive, or too long
+#define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
 #define ZIP_SOURCETOOLARGE (-109)  // 4 GiB or more: no room for it without ZIP64
 #define ZIP_ARCHIVEFULL (-110)     // the archive would pass 4 GiB or 65,535 entries
 

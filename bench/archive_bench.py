@@ -92,8 +92,9 @@ def timed(command, **kwargs):
         elapsed = time.perf_counter() - start
         if result.returncode != 0:
             output.seek(0)
-            raise RuntimeError("%s failed (%d): %s" % (command[1] if command[0] == WINE_RUN else command[0],
-                                                      result.returncode, output.read()[-1000:]))
+            program = command[1] if command[0] == WINE_RUN else command[0]
+            raise RuntimeError("%s failed (%d): %s" % (program, result.returncode,
+                                                      output.read()[-1000:]))
     return elapsed
 
 
@@ -130,8 +131,8 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
     native_zip = os.path.join(work, label + "-infozip.zip")
     total = sum(os.path.getsize(p) for p in files)
 
-    packwren = lambda: timed([WINE_RUN, exe, pwp.windows_path(project), "-o", pwp.windows_path(archive)],
-                             cwd=work)
+    packwren = lambda: timed([WINE_RUN, exe, pwp.windows_path(project), "-o",
+                              pwp.windows_path(archive)], cwd=work)
     floor = lambda: timed([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL),
                            pwp.windows_path(sizes)], cwd=work)
 

@@ -108,7 +108,8 @@ bool ReadSourceFileInfo(const char* path, SourceFileInfo* info)
     info->size = static_cast<uint64_t>(st.st_size);
     struct tm local;
     info->dosDateTime = kEarliestDosDateTime;
-    if (localtime_r(&st.st_mtime, &local) != nullptr && local.tm_year >= 80 && local.tm_year <= 207) {
+    if (localtime_r(&st.st_mtime, &local) != nullptr && local.tm_year >= 80 &&
+        local.tm_year <= 207) {
         uint32_t date = (local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday;
         uint32_t time = local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2;
         info->dosDateTime = date << 16 | time;

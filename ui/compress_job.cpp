@@ -61,8 +61,10 @@ void ShowJobState(HWND dialog)
         std::lock_guard<std::mutex> hold(g_pendingLock);
         lines.swap(g_pendingLog);
     }
-    if (!lines.empty())
-        SendDlgItemMessageA(dialog, IDC_JOB_LOG, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(lines.c_str()));
+    if (!lines.empty()) {
+        SendDlgItemMessageA(dialog, IDC_JOB_LOG, EM_REPLACESEL, 0,
+                            reinterpret_cast<LPARAM>(lines.c_str()));
+    }
     SendDlgItemMessageA(dialog, IDC_JOB_PROGRESS, PBM_SETPOS, g_filesDone, 0);
 }
 

@@ -87,7 +87,8 @@ TEST_F(ArchiveBuild, JoinsFolderNamesDepthFirstAndLeavesNoTraceOfEmptyFolders)
     EXPECT_EQ(report.log, "");
     EXPECT_EQ(report.steps, 4);
     ZipParsed parsed = Read();
-    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"first.txt", "a/b/c.txt", "a/a2.txt", "x.dat"}));
+    EXPECT_EQ(Names(parsed),
+              (std::vector<std::string>{"first.txt", "a/b/c.txt", "a/a2.txt", "x.dat"}));
     EXPECT_EQ(parsed.entries.at(1).data, CompressibleText(5000));
     EXPECT_EQ(parsed.entries.at(3).data, RandomBytes(300, 4));
     EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
@@ -112,10 +113,14 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
         int level;
         unsigned method, flags;
     } rows[] = {
-        {"text-9", CompressibleText(70000), 9, 8, 2},  {"text-1", CompressibleText(3000), 1, 8, 6},
-        {"text-2", CompressibleText(3000), 2, 8, 4},   {"text-default", CompressibleText(9000), -1, 8, 0},
-        {"text-0", CompressibleText(3000), 0, 0, 0},   {"empty-5", "", 5, 0, 0},
-        {"noise-0", RandomBytes(40000, 1), 0, 0, 0},   {"noise-9-inside", RandomBytes(50000, 2), 9, 0, 0},
+        {"text-9", CompressibleText(70000), 9, 8, 2},
+        {"text-1", CompressibleText(3000), 1, 8, 6},
+        {"text-2", CompressibleText(3000), 2, 8, 4},
+        {"text-default", CompressibleText(9000), -1, 8, 0},
+        {"text-0", CompressibleText(3000), 0, 0, 0},
+        {"empty-5", "", 5, 0, 0},
+        {"noise-0", RandomBytes(40000, 1), 0, 0, 0},
+        {"noise-9-inside", RandomBytes(50000, 2), 9, 0, 0},
         {"small-6", "ab", 6, 0, 0},
         // Last, so that the longer deflated attempt would reach past the end record.
         {"noise-9-last", RandomBytes(70000, 3), 9, 0, 0},
@@ -204,7 +209,8 @@ TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryp
     for (const ZipEntry& e : parsed.entries) {
         bool encrypted = passwords.count(e.name) != 0;
         EXPECT_EQ(e.flags & 1, encrypted ? 1u : 0u) << e.name;
-        EXPECT_EQ(e.data, e.name == "secret/noise.bin" ? RandomBytes(30000, 9) : CompressibleText(30000));
+        bool noisy = e.name == "secret/noise.bin";
+        EXPECT_EQ(e.data, noisy ? RandomBytes(30000, 9) : CompressibleText(30000));
         if (encrypted) {
             // Readers check the password against the CRC's high byte in the header.
             EXPECT_EQ(e.cryptCheck[1], static_cast<unsigned char>(e.crc >> 24)) << e.name;
@@ -228,7 +234,8 @@ TEST_F(ArchiveBuild, EntriesCarryTheSourceTimeInLocalTimeAndItsAttributes)
     ASSERT_EQ(parsed.entries.size(), 2u);
     // DOS times count seconds in twos.
     EXPECT_EQ(parsed.entries[0].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
-    EXPECT_EQ(parsed.entries[1].dosDate, (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
+    EXPECT_EQ(parsed.entries[1].dosDate,
+              (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
     EXPECT_EQ(parsed.entries[0].external, 0x20u);
     EXPECT_EQ(parsed.entries[1].external, 0x21u);
     EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
@@ -327,8 +334,9 @@ TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
         if (row.folders.size() == 4)
             shownG = row.shown;
         // Log lines are cut to 511 bytes.
-        std::string lineF = "error : 書庫内の名前に使えません : " + row.shown + "(" + source + ")\r\n";
-        std::string lineG = "error : 書庫内の名前に使えません : " + shownG + "(" + source + ")\r\n";
+        const std::string prefix = "error : 書庫内の名前に使えません : ";
+        std::string lineF = prefix + row.shown + "(" + source + ")\r\n";
+        std::string lineG = prefix + shownG + "(" + source + ")\r\n";
         EXPECT_EQ(report.log, lineF.substr(0, 511) + lineG.substr(0, 511));
         EXPECT_EQ(report.steps, 2);
         EXPECT_TRUE(Read().entries.empty());

@@ -95,7 +95,8 @@ class Sandbox:
         log = None
         if watch is not None:
             if watch.wait(timeout=300) != 0:
-                raise AssertionError("no dialog waited to be closed (job_watch %d)" % watch.returncode)
+                raise AssertionError("no dialog waited to be closed (job_watch %d)"
+                                     % watch.returncode)
             with open(log_path, "rb") as f:
                 log = f.read().decode("cp932")
         return run.returncode, log
@@ -148,7 +149,8 @@ class BatchBuild(unittest.TestCase):
 
     def test_tree_of_folders_levels_names_times_and_attributes(self):
         box = Sandbox(self)
-        text, empty, big = box.source("text.txt", TEXT), box.source("empty", b""), box.source("noise", noise(200000, 7))
+        text, empty = box.source("text.txt", TEXT), box.source("empty", b"")
+        big = box.source("noise", noise(200000, 7))
         japanese = box.source("データ.txt", "中身です".encode("cp932") * 100)
         read_only = box.source("read-only.txt", TEXT[:5000])
         os.chmod(read_only, 0o444)

@@ -24,7 +24,8 @@ int main(int argc, char** argv)
         return 2;
     std::string log = JobLogText(dialog);
     FILE* out = fopen(argv[1], "wb");
-    if (out == nullptr || fwrite(log.data(), 1, log.size(), out) != log.size() || fclose(out) != 0) {
+    bool written = out != nullptr && fwrite(log.data(), 1, log.size(), out) == log.size();
+    if (out == nullptr || fclose(out) != 0 || !written) {
         fprintf(stderr, "job_watch: cannot write %s\n", argv[1]);
         PressJobButton(dialog, IDOK);
         return 1;

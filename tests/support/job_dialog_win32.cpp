@@ -49,7 +49,8 @@ std::string JobLogText(HWND dialog)
     // Sent rather than GetWindowTextA, which does not ask a control of another process.
     HWND log = GetDlgItem(dialog, IDC_JOB_LOG);
     std::vector<char> text(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0) + 1);
-    LRESULT length = SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    LRESULT length =
+        SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     return std::string(text.data(), static_cast<size_t>(length));
 }
 

@@ -40,7 +40,8 @@ JobState ReadState(HWND dialog)
 }
 
 // "処理を完了しました(Nsec.)\r\n" with N of 0 or 1: the clock may pass a second boundary.
-const std::string kQuickCompletion[] = {"処理を完了しました(0sec.)\r\n", "処理を完了しました(1sec.)\r\n"};
+const std::string kQuickCompletion[] = {"処理を完了しました(0sec.)\r\n",
+                                       "処理を完了しました(1sec.)\r\n"};
 bool EndsWithQuickCompletion(const std::string& log)
 {
     size_t size = kQuickCompletion[0].size();
@@ -190,8 +191,8 @@ TEST_F(CompressJob, AFailedBuildStaysOpenEvenInBatchMode)
     });
     EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), true));
     ASSERT_TRUE(driver.Finish());
-    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:2\r\n圧縮開始\r\nerror : 見つかりません : gone(" +
-                             missing + ")\r\n処理を中断しました\r\n");
+    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:2\r\n圧縮開始\r\n"
+                         "error : 見つかりません : gone(" + missing + ")\r\n処理を中断しました\r\n");
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(state.position, 2);
 }
@@ -246,8 +247,8 @@ TEST_F(CompressJob, AbortDuringALargeFileDropsItsEntry)
         });
         EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
         ASSERT_TRUE(driver.Finish());
-        EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\nerror : large(" + large +
-                                 ")\r\n処理を中断しました\r\n");
+        EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n"
+                             "error : large(" + large + ")\r\n処理を中断しました\r\n");
         EXPECT_EQ(state.position, 2);
         EXPECT_TRUE(closedByEsc);
         ZipParsed parsed = ReadOutput();
@@ -295,7 +296,8 @@ TEST_F(CompressJob, ALongLogIsNeverCut)
 {
     const int kLines = 2000;
     // Far beyond the edit control's default limit of about 32,000 characters.
-    std::string expected = "ファイル数計測中\r\nファイル数:" + std::to_string(kLines) + "\r\n圧縮開始\r\n";
+    std::string expected =
+        "ファイル数計測中\r\nファイル数:" + std::to_string(kLines) + "\r\n圧縮開始\r\n";
     for (int i = 0; i < kLines; ++i) {
         std::string name = std::string(150, 'n') + std::to_string(i);
         std::string path = dir.Join(std::string(150, 'p') + std::to_string(i));
@@ -330,7 +332,8 @@ TEST_F(CompressJob, TheBarCountsBeyond65535Files)
     EXPECT_EQ(state.rangeHigh, 66000);
     EXPECT_EQ(state.position, 66000);
     EXPECT_NE(state.log.find("ファイル数:66000\r\n"), std::string::npos);
-    EXPECT_NE(state.log.find("error : 書庫が4GBか65535ファイルを超えます : 65999("), std::string::npos);
+    EXPECT_NE(state.log.find("error : 書庫が4GBか65535ファイルを超えます : 65999("),
+              std::string::npos);
 }
 
 }  // namespace
