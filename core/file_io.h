@@ -37,6 +37,26 @@ bool PathExists(const char* path);
 bool ReplaceFileWith(const char* source, const char* target);
 bool DeleteFilePath(const char* path);
 
+// 1980-01-01 00:00:00, the earliest DOS date and time.
+constexpr uint32_t kEarliestDosDateTime = 0x00210000;
+
+// Source files of an archive. What the builder needs to know about one before reading it.
+struct SourceFileInfo {
+    uint32_t attributes = 0;   // Windows attribute bits, as GetFileAttributesA gives them
+    uint32_t dosDateTime = 0;  // last write in local time: DOS date high, DOS time low 16 bits
+    uint64_t size = 0;
+};
+// False when nothing exists at the path. One metadata call (GetFileAttributesExA on Windows).
+// A time the DOS format cannot hold (before 1980, after 2107) reads as 1980-01-01 00:00:00.
+bool ReadSourceFileInfo(const char* path, SourceFileInfo* info);
+// Opens an existing file for reading while others may go on reading and writing it, as the C
+// runtime's fopen(path, "rb") does. Directories do not open.
+FileHandle OpenSourceFile(const char* path);
+// One read call. False on failure; *done is 0 at the end of the file.
+bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done);
+// Back to the first byte.
+bool RewindFile(FileHandle file);
+
 // Whole-file buffers: zero-filled page memory. Alloc does nothing and returns false when the
 // pointer is already set (an existing buffer is never replaced or leaked); otherwise it stores the
 // address (none when the allocation failed) and returns true.
@@ -46,3 +66,6 @@ bool FreePageBuffer(void** pointer);
 // Test seam: after this many more bytes, WriteBytes writes short (as on a full disk).
 // A negative limit switches the fault off.
 void SetWriteFaultAfterForTesting(long long bytes);
+// Test seam: the ReadChunk that would pass this many more bytes fails, once (as on a bad sector
+// or a lost share). A negative limit switches the fault off.
+void SetReadFaultAfterForTesting(long long bytes);

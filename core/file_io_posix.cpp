@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +97,57 @@ bool ReplaceFileWith(const char* source, const char* target)
 bool DeleteFilePath(const char* path)
 {
     return unlink(path) == 0;
+}
+
+bool ReadSourceFileInfo(const char* path, SourceFileInfo* info)
+{
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return false;
+    // The attributes Wine reports for a Unix file.
+    info->attributes = S_ISDIR(st.st_mode) ? 0x10 : 0x20;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        info->attributes |= 0x01;
+    info->size = static_cast<uint64_t>(st.st_size);
+    struct tm local;
+    info->dosDateTime = kEarliestDosDateTime;
+    if (localtime_r(&st.st_mtime, &local) != nullptr && local.tm_year >= 80 &&
+        local.tm_year <= 207) {
+        uint32_t date = (local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday;
+        uint32_t time = local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2;
+        info->dosDateTime = date << 16 | time;
+    }
+    return true;
+}
+
+FileHandle OpenSourceFile(const char* path)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return kInvalidFile;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return Handle(fd);
+}
+
+bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done)
+{
+    ssize_t got;
+    do {
+        got = read(Fd(file), buffer, count);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0 || !ReadFaultAllows(static_cast<size_t>(got)))
+        return false;
+    *done = static_cast<size_t>(got);
+    return true;
+}
+
+bool RewindFile(FileHandle file)
+{
+    return lseek(Fd(file), 0, SEEK_SET) == 0;
 }
 
 bool AllocPageBuffer(void** pointer, size_t size)

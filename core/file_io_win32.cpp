@@ -75,6 +75,49 @@ bool DeleteFilePath(const char* path)
     return DeleteFileA(path) != FALSE;
 }
 
+bool ReadSourceFileInfo(const char* path, SourceFileInfo* info)
+{
+    // One lookup by path. FindFirstFileA gives the same time and size for every real file, but
+    // under Wine it scans the whole directory, which on trees of small files costs as much as
+    // reading and deflating the file itself.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    info->attributes = data.dwFileAttributes;
+    info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    FILETIME local;
+    WORD date = 0;
+    WORD time = 0;
+    if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) &&
+        FileTimeToDosDateTime(&local, &date, &time))
+        info->dosDateTime = (static_cast<uint32_t>(date) << 16) | time;
+    else
+        info->dosDateTime = kEarliestDosDateTime;
+    return true;
+}
+
+FileHandle OpenSourceFile(const char* path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done)
+{
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, static_cast<DWORD>(count), &got, nullptr) || !ReadFaultAllows(got))
+        return false;
+    *done = got;
+    return true;
+}
+
+bool RewindFile(FileHandle file)
+{
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
+}
+
 bool AllocPageBuffer(void** pointer, size_t size)
 {
     if (*pointer != nullptr)

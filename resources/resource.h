@@ -32,3 +32,9 @@
 #define IDC_DELETE_ENTRY 40013
 #define IDC_HELP_FILE 40014
 #define IDC_ABOUT 40015
+
+// The compression job's progress dialog; its close button is IDOK.
+#define IDD_COMPRESS_JOB 107
+#define IDC_JOB_PROGRESS 1000
+#define IDC_JOB_LOG 1001
+#define IDC_JOB_ABORT 1002

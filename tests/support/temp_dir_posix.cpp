@@ -1,8 +1,12 @@
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -34,6 +38,13 @@ std::string TempDir::WriteFile(const std::string& name, const std::string& bytes
     return path;
 }
 
+std::string TempDir::MakeDir(const std::string& name) const
+{
+    std::string path = Join(name);
+    mkdir(path.c_str(), 0755);
+    return path;
+}
+
 std::string TempDir::ListNames() const
 {
     std::set<std::string> names;
@@ -57,4 +68,34 @@ std::string ReadWholeFile(const std::string& path)
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+bool MakeReadOnly(const std::string& path)
+{
+    return chmod(path.c_str(), 0444) == 0;
+}
+
+bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
+                       int second)
+{
+    struct tm local = {};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    struct timeval times[2] = {};
+    times[0].tv_sec = times[1].tv_sec = mktime(&local);
+    return utimes(path.c_str(), times) == 0;
+}
+
+bool MakeSparseFile(const std::string& path, unsigned long long size)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    bool done = ftruncate(fd, static_cast<off_t>(size)) == 0;
+    return close(fd) == 0 && done;
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <shlobj.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +79,13 @@ std::string TempDir::WriteFile(const std::string& name, const std::string& bytes
     return path;
 }
 
+std::string TempDir::MakeDir(const std::string& name) const
+{
+    std::string path = Join(name);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
 std::string TempDir::ListNames() const
 {
     std::set<std::string> names;
@@ -110,4 +118,45 @@ std::string ReadWholeFile(const std::string& path)
         bytes.append(chunk, got);
     CloseHandle(file);
     return bytes;
+}
+
+bool MakeReadOnly(const std::string& path)
+{
+    return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+}
+
+bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
+                       int second)
+{
+    SYSTEMTIME local = {};
+    local.wYear = static_cast<WORD>(year);
+    local.wMonth = static_cast<WORD>(month);
+    local.wDay = static_cast<WORD>(day);
+    local.wHour = static_cast<WORD>(hour);
+    local.wMinute = static_cast<WORD>(minute);
+    local.wSecond = static_cast<WORD>(second);
+    FILETIME localTime, utc;
+    if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc))
+        return false;
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool done = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
+    CloseHandle(file);
+    return done;
+}
+
+bool MakeSparseFile(const std::string& path, unsigned long long size)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    bool done = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    return CloseHandle(file) && done;
 }

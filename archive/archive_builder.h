@@ -1,0 +1,53 @@
+#pragma once
+#include <cstddef>
+
+#include "archive/zip_writer.h"
+#include "core/file_io.h"
+
+// Turns the project tree into one ZIP archive: one entry per file entry, named by its folders
+// joined with "/", at its effective level and password, stored when deflate does not shrink it.
+// One build at a time; the abort request may come from any thread.
+
+// Result codes of one file beside minizip's and zlib's own, which pass through unchanged.
+#define ZIP_ABORTED (-105)         // the abort was seen while the file's data was read
+#define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
+#define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
+#define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
+#define ZIP_SOURCETOOLARGE (-109)  // 4 GiB or more: no room for it without ZIP64
+#define ZIP_ARCHIVEFULL (-110)     // the archive would pass 4 GiB or 65,535 entries
+
+// Where a build reports: a line for each file that failed, and a step for each file reached.
+class BuildReporter {
+public:
+    virtual void LogLine(const char* line) = 0;
+    virtual void Step() = 0;
+
+protected:
+    ~BuildReporter() = default;
+};
+
+// The number of file entries in the project (folders do not count).
+int CountArchiveFiles();
+
+// Builds the archive at `outputPath`, replacing any file there. 0 when every file entry was
+// written and the archive was finished; 1 when the build was aborted, a file failed (the walk
+// then stops after that file's folder) or the archive could not be finished. A file that failed
+// leaves no entry behind.
+int BuildArchive(const char* outputPath, BuildReporter* reporter);
+
+// Asks the build under way to stop: before the next entry, or within one chunk of the file
+// being read.
+void RequestArchiveAbort();
+
+// Writes one file as the entry `name` (no password when `password` is none or empty). Returns
+// 0 or a result code; on failure nothing of the entry remains in the archive.
+int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, int level,
+                     const char* password);
+
+// CRC-32 of the rest of an open file, read through `buffer`. 0, -1 on a read error or
+// ZIP_ABORTED.
+int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* crc);
+
+// Test seam: archives are written through `def` instead of the platform's files; none restores
+// them.
+void SetArchiveOutputForTesting(const zlib_filefunc_def* def);

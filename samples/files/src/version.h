@@ -1,0 +1,1 @@
+#define SAMPLE_VERSION "1.0.0"

@@ -1,0 +1,483 @@
+#include "archive/archive_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/settings_document.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_builder.h"
+#include "tests/support/zip_check.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+class CollectingReporter : public BuildReporter {
+public:
+    void LogLine(const char* line) override { log += line; }
+    void Step() override
+    {
+        ++steps;
+        if (abortAtStep == steps)
+            RequestArchiveAbort();
+    }
+    std::string log;
+    int steps = 0;
+    int abortAtStep = 0;
+};
+
+class ArchiveBuild : public testing::Test {
+protected:
+    ~ArchiveBuild() override
+    {
+        SetArchiveOutputForTesting(nullptr);
+        SetReadFaultAfterForTesting(-1);
+        DestroyDocuments();
+    }
+
+    std::string Source(const std::string& name, const std::string& bytes)
+    {
+        return dir.WriteFile(name, bytes);
+    }
+    int Build() { return BuildArchive(out.c_str(), &report); }
+    // Parses the output (encrypted entries by `passwords`) and runs the readers over it.
+    ZipParsed Read(const PasswordMap& passwords = {})
+    {
+        ZipParsed parsed;
+        EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed, passwords));
+        return parsed;
+    }
+    static std::vector<std::string> Names(const ZipParsed& parsed)
+    {
+        std::vector<std::string> names;
+        for (const ZipEntry& e : parsed.entries)
+            names.push_back(e.name);
+        return names;
+    }
+
+    TempDir dir;
+    TreeBuilder tree;
+    CollectingReporter report;
+    std::string out = dir.Join("out.zip");
+};
+
+TEST_F(ArchiveBuild, JoinsFolderNamesDepthFirstAndLeavesNoTraceOfEmptyFolders)
+{
+    ProjectNode* root = tree.Root();
+    tree.File(root, "first.txt", Source("1", "one"));
+    ProjectNode* a = tree.Folder(root, "a");
+    tree.Folder(tree.Folder(root, "empty"), "emptier");
+    ProjectNode* b = tree.Folder(a, "b");
+    tree.File(b, "c.txt", Source("2", CompressibleText(5000)));
+    tree.File(a, "a2.txt", Source("3", "three"));
+    tree.File(root, "x.dat", Source("4", RandomBytes(300, 4)));
+
+    EXPECT_EQ(CountArchiveFiles(), 4);
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(report.log, "");
+    EXPECT_EQ(report.steps, 4);
+    ZipParsed parsed = Read();
+    EXPECT_EQ(Names(parsed),
+              (std::vector<std::string>{"first.txt", "a/b/c.txt", "a/a2.txt", "x.dat"}));
+    EXPECT_EQ(parsed.entries.at(1).data, CompressibleText(5000));
+    EXPECT_EQ(parsed.entries.at(3).data, RandomBytes(300, 4));
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+}
+
+TEST_F(ArchiveBuild, CountsOnlyFiles)
+{
+    EXPECT_EQ(CountArchiveFiles(), 0);
+    ProjectNode* a = tree.Folder(tree.Root(), "a");
+    tree.Folder(a, "b");
+    tree.Folder(tree.Root(), "c");
+    EXPECT_EQ(CountArchiveFiles(), 0);
+    tree.File(a, "f", "anywhere");
+    EXPECT_EQ(CountArchiveFiles(), 1);
+}
+
+TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
+{
+    struct Row {
+        const char* name;
+        std::string data;
+        int level;
+        unsigned method, flags;
+    } rows[] = {
+        {"text-9", CompressibleText(70000), 9, 8, 2},
+        {"text-1", CompressibleText(3000), 1, 8, 6},
+        {"text-2", CompressibleText(3000), 2, 8, 4},
+        {"text-default", CompressibleText(9000), -1, 8, 0},
+        {"text-0", CompressibleText(3000), 0, 0, 0},
+        {"empty-5", "", 5, 0, 0},
+        {"noise-0", RandomBytes(40000, 1), 0, 0, 0},
+        {"noise-9-inside", RandomBytes(50000, 2), 9, 0, 0},
+        {"small-6", "ab", 6, 0, 0},
+        // Last, so that the longer deflated attempt would reach past the end record.
+        {"noise-9-last", RandomBytes(70000, 3), 9, 0, 0},
+    };
+    for (const Row& row : rows)
+        tree.File(tree.Root(), row.name, Source(row.name, row.data), row.level);
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(report.log, "");
+    ZipParsed parsed = Read();
+    ASSERT_EQ(parsed.entries.size(), std::size(rows));  // each name once
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const ZipEntry& e = parsed.entries[i];
+        EXPECT_EQ(e.name, rows[i].name);
+        EXPECT_EQ(e.method, rows[i].method) << e.name;
+        EXPECT_EQ(e.flags, rows[i].flags) << e.name;
+        EXPECT_EQ(e.data, rows[i].data) << e.name;
+        if (e.method == 8) {
+            EXPECT_EQ(e.payload, RawDeflate(rows[i].data, rows[i].level)) << e.name;
+        }
+    }
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+}
+
+TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
+{
+    AppSettings = new SettingsDocument;
+    ProjectDocument = new SettingsDocument;
+    AppSettings->SetValue("PROPERTY", "COMPRESSLEVEL", "1");
+    ProjectDocument->SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+    ProjectDocument->SetValue("PROPERTY", "COMPRESSLEVEL", "9");
+    std::string text = Source("t", CompressibleText(20000));
+    ProjectNode* root = tree.Root();
+    tree.File(root, "project", text);
+    ProjectNode* two = tree.Folder(root, "two", 2);
+    tree.File(two, "folder", text);
+    tree.File(tree.Folder(two, "deeper"), "grand-folder", text);
+    tree.File(two, "own-0", text, 0);
+    tree.File(tree.Folder(root, "nine", 9), "own-1", text, 1);
+
+    struct Pass {
+        const char* projectSwitch;
+        unsigned projectFlags;
+    } passes[] = {{"1", 2}, {"0", 6}};  // the project's 9, else the application's 1
+    for (const Pass& pass : passes) {
+        ProjectDocument->SetValue("PROPERTY", "COMPLEVELENABLE", pass.projectSwitch);
+        ASSERT_EQ(Build(), 0);
+        ZipParsed parsed = Read();
+        ASSERT_EQ(parsed.entries.size(), 5u);
+        unsigned expected[] = {pass.projectFlags, 4, 4, 0, 6};
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(parsed.entries[i].flags, expected[i]) << parsed.entries[i].name;
+            EXPECT_EQ(parsed.entries[i].method, parsed.entries[i].name == "two/own-0" ? 0u : 8u)
+                << parsed.entries[i].name;
+            EXPECT_EQ(parsed.entries[i].data, CompressibleText(20000));
+        }
+    }
+}
+
+TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryptionOff)
+{
+    AppSettings = new SettingsDocument;
+    ProjectDocument = new SettingsDocument;
+    ProjectDocument->SetValue("PROPERTY", "PASSWORDENABLE", "1");
+    ProjectDocument->SetValue("PROPERTY", "PASSWORD", "project-pw");
+    ProjectNode* root = tree.Root();
+    std::string text = Source("t", CompressibleText(30000));
+    std::string noise = Source("n", RandomBytes(30000, 9));
+    tree.File(root, "top.txt", text);
+    ProjectNode* secret = tree.Folder(root, "secret", -1, "folder-pw");
+    tree.File(secret, "inherits.txt", text);
+    tree.File(secret, "noise.bin", noise);  // stored and encrypted
+    tree.File(secret, "own.txt", text, -1, "file-pw");
+    tree.File(secret, "plain.txt", text, -1, "");
+    ProjectNode* open = tree.Folder(secret, "open", -1, "");
+    tree.File(open, "below.txt", text);
+    tree.File(open, "again.txt", text, 0, "again-pw");
+
+    ASSERT_EQ(Build(), 0);
+    PasswordMap passwords = {{"top.txt", "project-pw"},
+                             {"secret/inherits.txt", "folder-pw"},
+                             {"secret/noise.bin", "folder-pw"},
+                             {"secret/own.txt", "file-pw"},
+                             {"secret/open/again.txt", "again-pw"}};
+    ZipParsed parsed = Read(passwords);
+    ASSERT_EQ(parsed.entries.size(), 7u);
+    for (const ZipEntry& e : parsed.entries) {
+        bool encrypted = passwords.count(e.name) != 0;
+        EXPECT_EQ(e.flags & 1, encrypted ? 1u : 0u) << e.name;
+        bool noisy = e.name == "secret/noise.bin";
+        EXPECT_EQ(e.data, noisy ? RandomBytes(30000, 9) : CompressibleText(30000));
+        if (encrypted) {
+            // Readers check the password against the CRC's high byte in the header.
+            EXPECT_EQ(e.cryptCheck[1], static_cast<unsigned char>(e.crc >> 24)) << e.name;
+        }
+    }
+    EXPECT_EQ(parsed.Find("secret/noise.bin")->method, 0u);
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, passwords);
+}
+
+TEST_F(ArchiveBuild, EntriesCarryTheSourceTimeInLocalTimeAndItsAttributes)
+{
+    std::string plain = Source("plain", "p");
+    std::string readOnly = Source("read-only", "r");
+    ASSERT_TRUE(SetLocalWriteTime(plain, 2021, 3, 4, 5, 6, 9));
+    ASSERT_TRUE(SetLocalWriteTime(readOnly, 2099, 12, 31, 23, 59, 58));
+    ASSERT_TRUE(MakeReadOnly(readOnly));
+    tree.File(tree.Root(), "plain", plain);
+    tree.File(tree.Root(), "read-only", readOnly);
+    ASSERT_EQ(Build(), 0);
+    ZipParsed parsed = Read();
+    ASSERT_EQ(parsed.entries.size(), 2u);
+    // DOS times count seconds in twos.
+    EXPECT_EQ(parsed.entries[0].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
+    EXPECT_EQ(parsed.entries[1].dosDate,
+              (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
+    EXPECT_EQ(parsed.entries[0].external, 0x20u);
+    EXPECT_EQ(parsed.entries[1].external, 0x21u);
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+}
+
+TEST_F(ArchiveBuild, KeepsJapaneseNamesAsCodePage932Bytes)
+{
+    // ソ and 表 end in 0x5C, which must not count as a backslash.
+    ProjectNode* folder = tree.Folder(tree.Root(), "ソース");
+    tree.File(folder, "表示.txt", Source("データ.txt", "中身"));
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(report.log, "");
+    ZipParsed parsed = Read();
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].name, "\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt");
+    EXPECT_EQ(parsed.entries[0].data, "\x92\x86\x90\x67");
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+}
+
+// A folder holding a good file, a failing one and another good file, then a folder and a file
+// that come after it. The failure is logged, the rest of its folder is written and the walk stops
+// after that folder.
+TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
+{
+    const std::string big = dir.Join("big");
+    const std::string fault = Source("fault", RandomBytes(100000, 5));
+    ASSERT_TRUE(MakeSparseFile(big, 0x100000000ull));
+    struct Row {
+        std::string name, source;
+        int level;
+        std::string line;  // "%s" stands for the full name and the source path
+    } rows[] = {
+        {"missing", dir.Join("missing"), -1, "error : 見つかりません : %s\r\n"},
+        {"no-path", "", -1, "error : 見つかりません : %s\r\n"},
+        {"a-folder", dir.MakeDir("folder"), -1, "error : 使用中です : %s\r\n"},
+        {"too-big", big, -1, "error : 4GB以上のファイルは格納できません : %s\r\n"},
+        {"read-fault", fault, 6, "error : %s\r\n"},
+        {"level-12", Source("l12", "x"), 12, "error : %s\r\n"},
+        {"", Source("e", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {".", Source("d", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"..", Source("dd", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"a/b", Source("s", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"a\\b", Source("b", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        tree.Clear();
+        report = CollectingReporter();
+        ProjectNode* folder = tree.Folder(tree.Root(), "F");
+        tree.File(folder, "good1", Source("good1", "1"));
+        tree.File(folder, row.name, row.source, row.level);
+        ProjectNode* sub = tree.Folder(folder, "sub");
+        tree.File(sub, "good2", Source("good2", CompressibleText(40000)));
+        tree.File(tree.Folder(tree.Root(), "after"), "never1", Source("never1", "x"));
+        tree.File(tree.Root(), "never2", Source("never2", "x"));
+        SetReadFaultAfterForTesting(row.name == "read-fault" ? 1 + 30000 : -1);
+
+        EXPECT_EQ(Build(), 1);
+        std::string expected = row.line;
+        expected.replace(expected.find("%s"), 2, "F/" + row.name + "(" + row.source + ")");
+        EXPECT_EQ(report.log, expected);
+        EXPECT_EQ(report.steps, 3);
+        ZipParsed parsed = Read();
+        EXPECT_EQ(Names(parsed), (std::vector<std::string>{"F/good1", "F/sub/good2"}));
+        EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    }
+}
+
+TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
+{
+    const std::string longName(255, 'n');
+    struct Row {
+        std::vector<std::string> folders;
+        std::string shown;  // the name as the log line shows it
+    } rows[] = {
+        {{"ok", ".."}, "ok/../f"},
+        {{"x/y"}, "x/y/f"},
+        {{""}, "/f"},
+        // 4 x 256 bytes pass the 1023 of an entry name; the line shows what fits.
+        {{longName, longName, longName, longName},
+         (longName + "/") + (longName + "/") + (longName + "/") + longName.substr(0, 255)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.shown.substr(0, 20));
+        tree.Clear();
+        report = CollectingReporter();
+        ProjectNode* folder = tree.Root();
+        for (const std::string& name : row.folders)
+            folder = tree.Folder(folder, name);
+        std::string source = Source("f", "x");
+        tree.File(folder, "f", source);
+        tree.File(folder, "g", source);
+        EXPECT_EQ(Build(), 1);
+        std::string shownG = row.shown.substr(0, row.shown.size() - 1) + "g";
+        if (row.folders.size() == 4)
+            shownG = row.shown;
+        // Log lines are cut to 511 bytes.
+        const std::string prefix = "error : 書庫内の名前に使えません : ";
+        std::string lineF = prefix + row.shown + "(" + source + ")\r\n";
+        std::string lineG = prefix + shownG + "(" + source + ")\r\n";
+        EXPECT_EQ(report.log, lineF.substr(0, 511) + lineG.substr(0, 511));
+        EXPECT_EQ(report.steps, 2);
+        EXPECT_TRUE(Read().entries.empty());
+    }
+}
+
+TEST_F(ArchiveBuild, AnAbortBetweenEntriesStopsTheWalkWithoutALine)
+{
+    for (int i = 0; i < 4; ++i)
+        tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
+    report.abortAtStep = 2;
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(report.log, "");
+    EXPECT_EQ(report.steps, 2);
+    EXPECT_EQ(Names(Read()), (std::vector<std::string>{"f0", "f1"}));
+    // The next build clears the request.
+    report = CollectingReporter();
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(Read().entries.size(), 4u);
+}
+
+#ifndef _WIN32
+// A pipe stands in for a large file: the abort is requested while the builder waits for data.
+TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
+{
+    signal(SIGPIPE, SIG_IGN);
+    for (bool encrypted : {false, true}) {
+        SCOPED_TRACE(encrypted);
+        tree.Clear();
+        report = CollectingReporter();
+        std::string pipePath = dir.Join(encrypted ? "pipe2" : "pipe1");
+        ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+        tree.File(tree.Root(), "before", Source("before", "b"));
+        tree.File(tree.Root(), "large", pipePath, 6, encrypted ? "pw" : nullptr);
+        tree.File(tree.Root(), "after", Source("after", "a"));
+        std::thread writer([&] {
+            int fd = open(pipePath.c_str(), O_WRONLY);
+            std::string chunk = CompressibleText(40000);
+            EXPECT_EQ(write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+            RequestArchiveAbort();
+            // Fits in the pipe; the builder may have stopped reading already (EPIPE then).
+            if (write(fd, chunk.data(), 20000) < 0) {
+                EXPECT_EQ(errno, EPIPE);
+            }
+            close(fd);
+        });
+        int result = Build();
+        writer.join();
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(report.log, "error : large(" + pipePath + ")\r\n");
+        EXPECT_EQ(report.steps, 2);
+        EXPECT_EQ(Names(Read()), (std::vector<std::string>{"before"}));
+    }
+}
+#endif
+
+TEST_F(ArchiveBuild, AnOutputThatCannotBeCreatedFailsEveryFileReached)
+{
+    out = dir.Join("no-such-directory/out.zip");
+    ProjectNode* folder = tree.Folder(tree.Root(), "F");
+    std::string source = Source("s", "x");
+    tree.File(folder, "a", source);
+    tree.File(folder, "gone", dir.Join("gone"));
+    tree.File(folder, "b", source);
+    tree.File(tree.Root(), "never", source);
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(report.log, "error : F/a(" + source + ")\r\nerror : 見つかりません : F/gone(" +
+                              dir.Join("gone") + ")\r\nerror : F/b(" + source + ")\r\n");
+    EXPECT_EQ(report.steps, 3);
+}
+
+TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
+{
+    // Everything fits in the writer's buffer, so the first write is the close's.
+    struct Row {
+        int failWrite;
+        bool failTruncate, failClose;
+    } rows[] = {{1, false, false}, {0, true, false}, {0, false, true}};
+    for (const Row& row : rows) {
+        Sink sink;
+        sink.failWrite = row.failWrite;
+        sink.failTruncate = row.failTruncate;
+        sink.failClose = row.failClose;
+        zlib_filefunc_def def{OpenSink, &sink};
+        SetArchiveOutputForTesting(&def);
+        tree.Clear();
+        report = CollectingReporter();
+        tree.File(tree.Root(), "a", Source("a", "small"));
+        EXPECT_EQ(Build(), 1);
+        EXPECT_EQ(report.log, "error : 書庫を書き終えられません : " + out + "\r\n");
+    }
+}
+
+TEST_F(ArchiveBuild, AWriteErrorFailsTheFileThoseAfterItAndTheArchive)
+{
+    Sink sink;
+    sink.failWrite = 2;  // a large entry fills the buffer twice
+    zlib_filefunc_def def{OpenSink, &sink};
+    SetArchiveOutputForTesting(&def);
+    std::string large = Source("large", RandomBytes(200000, 7));
+    tree.File(tree.Root(), "large", large, 0);
+    tree.File(tree.Root(), "next", Source("next", "n"));
+    EXPECT_EQ(Build(), 1);
+    // The output is gone for good: the next file and the close fail as well.
+    EXPECT_EQ(report.log, "error : large(" + large + ")\r\nerror : next(" + dir.Join("next") +
+                              ")\r\nerror : 書庫を書き終えられません : " + out + "\r\n");
+}
+
+TEST_F(ArchiveBuild, AnArchiveWouldPassFourGibibytes)
+{
+    // The output claims almost 4 GiB before the archive.
+    Sink sink;
+    sink.base = 0xFFFFFFFFu - 3000;
+    zlib_filefunc_def def{OpenSink, &sink};
+    SetArchiveOutputForTesting(&def);
+    std::string fits = Source("fits", RandomBytes(1000, 1));
+    std::string tooMuch = Source("too-much", RandomBytes(2000, 2));
+    tree.File(tree.Root(), "fits", fits, 0);
+    tree.File(tree.Root(), "too-much", tooMuch, 0);
+    tree.File(tree.Root(), "compressed", tooMuch, 9);
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : too-much(" + tooMuch +
+                              ")\r\nerror : 書庫が4GBか65535ファイルを超えます : compressed(" +
+                              tooMuch + ")\r\n");
+    ZipParsed parsed;
+    ASSERT_TRUE(ParseZip(sink.bytes, &parsed, nullptr, sink.base));
+    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"fits"}));
+    EXPECT_LE(sink.highWater, 0xFFFFFFFFu);
+}
+
+TEST_F(ArchiveBuild, TakesAtMost65535Files)
+{
+    std::string source = Source("empty", "");
+    for (int i = 0; i < 65536; ++i)
+        tree.File(tree.Root(), std::to_string(i), source, 0);
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : 65535(" + source + ")\r\n");
+    EXPECT_EQ(report.steps, 65536);
+    ZipParsed parsed = Read();
+    EXPECT_EQ(parsed.entries.size(), 65535u);
+    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+}
+
+}  // namespace

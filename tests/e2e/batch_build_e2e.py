@@ -1,0 +1,242 @@
+#!/usr/bin/env python3
+"""packwren.exe in batch mode under Wine, end to end: project file in, ZIP archive out.
+
+Every archive is checked by readers nobody here wrote: Info-ZIP unzip -t, 7-Zip (7zz t) and
+Python's zipfile, whose extracted bytes are compared with the source files.
+
+    batch_build_e2e.py <packwren.exe> <job_watch.exe> [unittest arguments]
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+import zlib
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import project_file as pwp  # noqa: E402
+
+PACKWREN = JOB_WATCH = None
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+# Wine and Python must agree on local time for the DOS times to be compared.
+ENV = dict(os.environ, TZ="UTC")
+os.environ["TZ"] = "UTC"
+time.tzset()
+
+MTIME = time.mktime((2020, 5, 6, 7, 8, 9, 0, 0, -1))  # an odd second: DOS times count in twos
+TEXT = b"".join(b"line %d of some compressible text\r\n" % (i % 97) for i in range(3000))
+
+
+def noise(size, seed):
+    out = bytearray(size)
+    x = seed
+    for i in range(size):
+        x ^= (x << 13) & 0xFFFFFFFF
+        x ^= x >> 17
+        x ^= (x << 5) & 0xFFFFFFFF
+        out[i] = x >> 24
+    return bytes(out)
+
+
+def raw_deflate(data, level):
+    compressor = zlib.compressobj(level, zlib.DEFLATED, -15, 8, zlib.Z_DEFAULT_STRATEGY)
+    return compressor.compress(data) + compressor.flush()
+
+
+def level_flags(level):
+    return {1: 6, 2: 4, 8: 2, 9: 2}.get(level, 0)
+
+
+class Expected:
+    """What one entry must look like. `level` None: stored."""
+
+    def __init__(self, name, source, level, password=None, attributes=0x20):
+        self.name, self.source, self.level = name, source, level
+        self.password, self.attributes = password, attributes
+
+
+class Sandbox:
+    """A temporary directory with a private copy of packwren.exe (it reads packwren.ini beside
+    itself) and the sources of one project."""
+
+    def __init__(self, test):
+        self.dir = tempfile.mkdtemp(prefix="packwren-e2e-")
+        test.addCleanup(shutil.rmtree, self.dir, True)
+        self.exe = os.path.join(self.dir, "packwren.exe")
+        shutil.copy(PACKWREN, self.exe)
+
+    def source(self, name, data):
+        path = os.path.join(self.dir, "src", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(data)
+        os.utime(path, (MTIME, MTIME))
+        return path
+
+    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False):
+        """Runs the batch build; returns (exit code, the log when the dialog stayed open)."""
+        project = os.path.join(self.dir, "project.pwp")
+        pwp.write_project(project, "e2e", entries, level, password)
+        out = os.path.join(self.dir, output)
+        os.makedirs(os.path.dirname(out), exist_ok=True)
+        log_path = os.path.join(self.dir, "log.txt")
+        watch = None
+        if expect_dialog:
+            watch = subprocess.Popen([WINE_RUN, JOB_WATCH, pwp.windows_path(log_path), "120000"],
+                                     cwd=self.dir, env=ENV)
+        run = subprocess.run([WINE_RUN, self.exe, pwp.windows_path(project), "-o",
+                              pwp.windows_path(out)],
+                             cwd=self.dir, env=ENV, timeout=120)
+        log = None
+        if watch is not None:
+            if watch.wait(timeout=300) != 0:
+                raise AssertionError("no dialog waited to be closed (job_watch %d)"
+                                     % watch.returncode)
+            with open(log_path, "rb") as f:
+                log = f.read().decode("cp932")
+        return run.returncode, log
+
+
+class BatchBuild(unittest.TestCase):
+    def check_archive(self, path, expected):
+        """Readers accept the archive; its entries are exactly `expected`, in order, with the
+        sources' bytes, methods, flags, times and attributes."""
+        with open(path, "rb") as f:
+            data = f.read()
+        # Nothing after the end record: a stored rewrite must not leave a longer attempt behind.
+        self.assertEqual(data[-22:-18], b"PK\x05\x06")
+        self.assertEqual(data[-2:], b"\x00\x00")
+
+        groups = {}
+        for e in expected:
+            groups.setdefault(e.password or "", []).append(e.name)
+        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
+        for password, names in groups.items():
+            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
+            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
+                             0, unzip)
+            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
+            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
+                             0, seven)
+
+        with zipfile.ZipFile(path) as z:
+            infos = z.infolist()
+            self.assertEqual([i.filename.encode("cp437").decode("cp932") for i in infos],
+                             [e.name for e in expected])
+            for info, e in zip(infos, expected):
+                with open(e.source, "rb") as f:
+                    source = f.read()
+                pwd = e.password.encode("cp932") if e.password else None
+                self.assertEqual(z.read(info, pwd=pwd), source, e.name)
+                encrypted = 1 if e.password else 0
+                if e.level is None:
+                    self.assertEqual((info.compress_type, info.flag_bits), (0, encrypted), e.name)
+                    self.assertEqual(info.compress_size, len(source) + 12 * encrypted, e.name)
+                else:
+                    self.assertEqual(info.compress_type, 8, e.name)
+                    self.assertEqual(info.flag_bits, level_flags(e.level) | encrypted, e.name)
+                    # The same bytes zlib makes at that level.
+                    self.assertEqual(info.compress_size,
+                                     len(raw_deflate(source, e.level)) + 12 * encrypted, e.name)
+                self.assertEqual(info.external_attr, e.attributes, e.name)
+                self.assertEqual(info.date_time, (2020, 5, 6, 7, 8, 8), e.name)
+                self.assertEqual(info.create_system, 0, e.name)
+
+    def test_tree_of_folders_levels_names_times_and_attributes(self):
+        box = Sandbox(self)
+        text, empty = box.source("text.txt", TEXT), box.source("empty", b"")
+        big = box.source("noise", noise(200000, 7))
+        japanese = box.source("データ.txt", "中身です".encode("cp932") * 100)
+        read_only = box.source("read-only.txt", TEXT[:5000])
+        os.chmod(read_only, 0o444)
+        pwp.write_settings(os.path.join(box.dir, "packwren.ini"), level=2)
+        entries = [
+            pwp.File("readme.txt", text),
+            pwp.Folder("a", children=[pwp.Folder("b", children=[pwp.File("c.txt", text)])]),
+            pwp.Folder("empty-folder", children=[pwp.Folder("emptier")]),
+            pwp.File("empty.dat", empty),
+            pwp.File("store.txt", text, level=0),
+            pwp.Folder("nine", level=9, children=[pwp.File("inherits.txt", text),
+                                                  pwp.File("own-1.txt", text, level=1)]),
+            pwp.Folder("ソース", children=[pwp.File("表示.txt", japanese)]),
+            pwp.File("read-only.txt", read_only),
+            pwp.File("noise.bin", big, level=9),  # last: the longer deflated attempt is cut off
+        ]
+
+        def expected(top):
+            return [Expected("readme.txt", text, top), Expected("a/b/c.txt", text, top),
+                    Expected("empty.dat", empty, None), Expected("store.txt", text, None),
+                    Expected("nine/inherits.txt", text, 9), Expected("nine/own-1.txt", text, 1),
+                    Expected("ソース/表示.txt", japanese, top),
+                    Expected("read-only.txt", read_only, top, attributes=0x21),
+                    Expected("noise.bin", big, None)]
+
+        # The application's level, then the project's over it.
+        code, _ = box.build(entries, output="出力/書庫.zip")
+        self.assertEqual(code, 0)
+        self.check_archive(os.path.join(box.dir, "出力", "書庫.zip"), expected(2))
+        code, _ = box.build(entries, level=8)
+        self.assertEqual(code, 0)
+        self.check_archive(os.path.join(box.dir, "out.zip"), expected(8))
+        # No level anywhere: zlib's default.
+        os.remove(os.path.join(box.dir, "packwren.ini"))
+        code, _ = box.build(entries)
+        self.assertEqual(code, 0)
+        self.check_archive(os.path.join(box.dir, "out.zip"), expected(-1))
+
+    def test_passwords_of_the_project_folders_and_files(self):
+        box = Sandbox(self)
+        text, big = box.source("text.txt", TEXT), box.source("noise", noise(50000, 3))
+        entries = [
+            pwp.File("top.txt", text),
+            pwp.Folder("secret", password="folder-pw", children=[
+                pwp.File("inherits.txt", text),
+                pwp.File("noise.bin", big),
+                pwp.File("own.txt", text, password="file-pw"),
+                pwp.File("plain.txt", text, password=""),
+                pwp.Folder("open", password="", children=[pwp.File("below.txt", text)]),
+            ]),
+        ]
+        code, _ = box.build(entries, password="project-pw")
+        self.assertEqual(code, 0)
+        self.check_archive(os.path.join(box.dir, "out.zip"), [
+            Expected("top.txt", text, -1, "project-pw"),
+            Expected("secret/inherits.txt", text, -1, "folder-pw"),
+            Expected("secret/noise.bin", big, None, "folder-pw"),
+            Expected("secret/own.txt", text, -1, "file-pw"),
+            Expected("secret/plain.txt", text, -1),
+            Expected("secret/open/below.txt", text, -1),
+        ])
+
+    def test_missing_source_fails_the_build_after_its_folder(self):
+        box = Sandbox(self)
+        text = box.source("text.txt", TEXT)
+        missing = pwp.windows_path(os.path.join(box.dir, "src", "missing.txt"))
+        entries = [
+            pwp.Folder("F", children=[
+                pwp.File("good1.txt", text),
+                pwp.File("missing.txt", missing),
+                pwp.File("good2.txt", text),
+                pwp.Folder("sub", children=[pwp.File("good3.txt", text)]),
+            ]),
+            pwp.Folder("after", children=[pwp.File("never.txt", text)]),
+            pwp.File("never2.txt", text),
+        ]
+        code, log = box.build(entries, expect_dialog=True)
+        self.assertEqual(code, 1)
+        self.assertEqual(log, "ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
+                              "error : 見つかりません : F/missing.txt(%s)\r\n"
+                              "処理を中断しました\r\n" % missing)
+        self.check_archive(os.path.join(box.dir, "out.zip"), [
+            Expected("F/good1.txt", text, -1), Expected("F/good2.txt", text, -1),
+            Expected("F/sub/good3.txt", text, -1)])
+
+
+if __name__ == "__main__":
+    PACKWREN, JOB_WATCH = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:])

@@ -1,0 +1,98 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/zip_output.h"
+
+// Test data.
+std::string RandomBytes(size_t size, uint32_t seed);
+std::string CompressibleText(size_t size);
+// zlib's raw deflate output at `level` (windowBits -15, memLevel 8, default strategy).
+std::string RawDeflate(const std::string& data, int level);
+
+// An in-memory ZIP output that can pretend `base` bytes precede the archive and can fail on
+// demand.
+struct Sink {
+    std::string bytes;  // from `base` on
+    uint64_t base = 0;
+    uint64_t highWater = 0;
+    int failWrite = 0, failSeek = 0;  // fail that call (1-based); 0: never
+    bool failTruncate = false, failClose = false;
+    int writes = 0, seeks = 0;
+};
+
+class MemoryOutput : public ZipOutput {
+public:
+    explicit MemoryOutput(Sink* sink) : sink_(sink), pos_(sink->base) {}
+    bool Write(const void* data, size_t size) override;
+    bool Seek(uint64_t offset) override;
+    bool Tell(uint64_t* offset) override;
+    bool Truncate() override;
+    bool Close() override;
+
+private:
+    Sink* sink_;
+    uint64_t pos_;
+};
+
+// For zlib_filefunc_def::zopen_file with the Sink as opaque.
+ZipOutput* OpenSink(void* opaque, const char* path);
+
+// ---- An independent reader: the layout rules, the APPNOTE decryption and zlib's inflate. ----
+
+struct ZipEntry {
+    std::string name, payload, data;  // payload: the stored bytes after decryption
+    uint32_t flags, method, dosDate, crc, compressed, size, internal, external, offset;
+    unsigned char cryptCheck[2];
+};
+struct ZipParsed {
+    std::vector<ZipEntry> entries;
+    uint32_t centralOffset = 0, centralSize = 0;
+    const ZipEntry* Find(const std::string& name) const;
+};
+// Entry name -> password, for archives whose entries use different passwords.
+using PasswordMap = std::map<std::string, std::string>;
+
+// Parses an archive that starts at `base` and must end with its end record; checks that entries,
+// central directory and end record follow each other without gaps and that every entry's data
+// matches its CRC-32 and sizes. Encrypted entries are read with `password`.
+testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
+                                  const char* password = nullptr, uint64_t base = 0);
+testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
+                                  const PasswordMap& passwords);
+
+// ---- Readers nobody here wrote: Info-ZIP unzip, 7-Zip and Python's zipfile. ----
+// They run natively only; under Wine the macros do nothing. Each must accept the archive, and
+// Python's CRC-32 and length of every entry's extracted data must match `parsed`.
+
+#ifdef _WIN32
+#define EXPECT_READERS_ACCEPT(bytes, parsed, password, base) ((void)0)
+#define EXPECT_READERS_ACCEPT_FILE(path, parsed, passwords) ((void)0)
+#else
+bool HaveReaders();
+
+#define EXPECT_READERS_ACCEPT(bytes, parsed, password, base)          \
+    do {                                                             \
+        if (!HaveReaders())                                          \
+            GTEST_SKIP() << "unzip, 7zz or python3 is missing";     \
+        ExpectReadersAccept(bytes, parsed, password, base);          \
+    } while (0)
+
+// An archive on disk whose entries may use different passwords (PasswordMap; entries not in it
+// are unencrypted).
+#define EXPECT_READERS_ACCEPT_FILE(path, parsed, passwords)          \
+    do {                                                             \
+        if (!HaveReaders())                                          \
+            GTEST_SKIP() << "unzip, 7zz or python3 is missing";     \
+        ExpectReadersAcceptFile(path, parsed, passwords);            \
+    } while (0)
+
+void ExpectReadersAccept(const std::string& bytes, const ZipParsed& parsed, const char* password,
+                         uint64_t base);
+void ExpectReadersAcceptFile(const std::string& path, const ZipParsed& parsed,
+                             const PasswordMap& passwords);
+#endif

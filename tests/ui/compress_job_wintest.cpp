@@ -1,0 +1,339 @@
+// The compression job's dialog and worker, run in this process on hand-built trees, driven from
+// a second thread.
+#include "ui/compress_job.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/file_io.h"
+#include "resources/resource.h"
+#include "tests/support/job_dialog_win32.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_builder.h"
+#include "tests/support/zip_check.h"
+
+namespace {
+
+struct JobState {
+    std::string log;
+    bool finished = false;  // the worker ended within the time
+    bool closeEnabled = false, abortEnabled = true;
+    int position = -1, rangeHigh = -1;
+};
+
+JobState ReadState(HWND dialog)
+{
+    JobState state;
+    state.finished = WaitForJobEnd(dialog);
+    state.log = JobLogText(dialog);
+    state.closeEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE;
+    state.abortEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_JOB_ABORT)) != FALSE;
+    HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+    state.position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+    state.rangeHigh = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+    return state;
+}
+
+// "処理を完了しました(Nsec.)\r\n" with N of 0 or 1: the clock may pass a second boundary.
+const std::string kQuickCompletion[] = {"処理を完了しました(0sec.)\r\n",
+                                       "処理を完了しました(1sec.)\r\n"};
+bool EndsWithQuickCompletion(const std::string& log)
+{
+    size_t size = kQuickCompletion[0].size();
+    return log.size() >= size && (log.compare(log.size() - size, size, kQuickCompletion[0]) == 0 ||
+                                  log.compare(log.size() - size, size, kQuickCompletion[1]) == 0);
+}
+
+// An edit control turns WS_BORDER into the sunken WS_EX_CLIENTEDGE when it is created.
+bool HasBorder(HWND control)
+{
+    return (GetWindowLongA(control, GWL_STYLE) & WS_BORDER) != 0 ||
+           (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+}
+
+class CompressJob : public testing::Test {
+protected:
+    std::string Source(const std::string& name, const std::string& bytes)
+    {
+        return dir.WriteFile(name, bytes);
+    }
+    ZipParsed ReadOutput()
+    {
+        ZipParsed parsed;
+        EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
+        return parsed;
+    }
+
+    TempDir dir;
+    TreeBuilder tree;
+    std::string out = dir.Join("out.zip");
+};
+
+TEST_F(CompressJob, ASuccessfulBuildLogsFourLinesAndWaitsForTheUser)
+{
+    for (int i = 0; i < 3; ++i)
+        tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
+    JobState state;
+    bool stillOpen = false;
+    JobDriver driver([&](HWND dialog) {
+        state = ReadState(dialog);
+        Sleep(300);
+        stillOpen = IsWindow(dialog) != FALSE;
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    ASSERT_TRUE(state.finished);
+    EXPECT_EQ(state.log.substr(0, state.log.size() - kQuickCompletion[0].size()),
+              "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n");
+    EXPECT_TRUE(EndsWithQuickCompletion(state.log)) << state.log;
+    EXPECT_TRUE(state.closeEnabled);
+    EXPECT_FALSE(state.abortEnabled);
+    EXPECT_EQ(state.position, 3);
+    EXPECT_EQ(state.rangeHigh, 3);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(ReadOutput().entries.size(), 3u);
+}
+
+TEST_F(CompressJob, TheDialogIsLaidOutInDialogUnits)
+{
+    tree.File(tree.Root(), "f", Source("f", "data"));
+    struct Control {
+        int id;
+        const char* className;
+        const char* text;
+        RECT units;  // x, y, width, height, as in the template
+        LONG style;  // bits that must be set
+    } controls[] = {
+        {IDC_JOB_PROGRESS, "msctls_progress32", "", {3, 2, 124, 14}, 0},
+        {IDOK, "Button", "閉じる(&C)", {127, 2, 44, 14}, BS_DEFPUSHBUTTON},
+        {IDC_JOB_ABORT, "Button", "中止(&X)", {175, 2, 36, 14}, 0},
+        {IDC_JOB_LOG, "Edit", "", {3, 18, 208, 119},
+         ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP},
+    };
+    std::string title, fails;
+    LONG style = 0;
+    JobDriver driver([&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        char text[256];
+        GetWindowTextA(dialog, text, sizeof text);
+        title = text;
+        style = GetWindowLongA(dialog, GWL_STYLE);
+        for (const Control& c : controls) {
+            HWND control = GetDlgItem(dialog, c.id);
+            // Position and size are converted each on its own, as the template's are.
+            RECT expected = c.units, actual;
+            MapDialogRect(dialog, &expected);
+            GetWindowRect(control, &actual);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+            actual.right -= actual.left;
+            actual.bottom -= actual.top;
+            GetClassNameA(control, text, sizeof text);
+            std::string className = text;
+            GetWindowTextA(control, text, sizeof text);
+            if (!EqualRect(&expected, &actual) || _stricmp(className.c_str(), c.className) != 0 ||
+                (c.id != IDC_JOB_LOG && std::string(text) != c.text) ||
+                (GetWindowLongA(control, GWL_STYLE) & c.style) != c.style ||
+                (c.id == IDC_JOB_LOG && !HasBorder(control)))
+                fails += std::to_string(c.id) + " ";
+        }
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(title, "圧縮処理");
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU),
+              WS_POPUP | WS_CAPTION | WS_THICKFRAME);
+    EXPECT_EQ(fails, "");
+}
+
+TEST_F(CompressJob, ASuccessfulBatchBuildClosesItself)
+{
+    tree.File(tree.Root(), "f", Source("f", "data"));
+    // Nobody presses anything unless the dialog is still there after ten seconds.
+    std::atomic<bool> returned{false};
+    bool hadToClose = false;
+    FindWindowA(nullptr, "");  // connect to the desktop on this thread first (see JobDriver)
+    std::thread watchdog([&] {
+        DWORD start = GetTickCount();
+        while (!returned && GetTickCount() - start < 10000)
+            Sleep(10);
+        if (!returned) {
+            hadToClose = true;
+            if (HWND dialog = WaitForJobDialog(1000))
+                PressJobButton(dialog, IDOK);
+        }
+    });
+    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), true));
+    returned = true;
+    watchdog.join();
+    EXPECT_FALSE(hadToClose);
+    EXPECT_EQ(ReadOutput().entries.size(), 1u);
+}
+
+TEST_F(CompressJob, AFailedBuildStaysOpenEvenInBatchMode)
+{
+    std::string missing = dir.Join("missing");
+    tree.File(tree.Root(), "gone", missing);
+    tree.File(tree.Root(), "there", Source("there", "t"));
+    JobState state;
+    bool stillOpen = false;
+    JobDriver driver([&](HWND dialog) {
+        state = ReadState(dialog);
+        Sleep(300);
+        stillOpen = IsWindow(dialog) != FALSE;
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), true));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:2\r\n圧縮開始\r\n"
+                         "error : 見つかりません : gone(" + missing + ")\r\n処理を中断しました\r\n");
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(state.position, 2);
+}
+
+TEST_F(CompressJob, AnEmptyProjectStopsBeforeAnyFileIsCreated)
+{
+    tree.Folder(tree.Root(), "empty");
+    JobState state;
+    JobDriver driver([&](HWND dialog) {
+        state = ReadState(dialog);
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), true));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:0\r\n処理を中断しました\r\n");
+    EXPECT_FALSE(PathExists(out.c_str()));
+}
+
+TEST_F(CompressJob, APathThatDoesNotFitShowsNoDialog)
+{
+    tree.File(tree.Root(), "f", Source("f", "data"));
+    EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
+}
+
+// Abort by the button or by Esc while a large file is being compressed: the file's entry is
+// dropped, the walk stops, and Esc closes the dialog once the worker has ended.
+TEST_F(CompressJob, AbortDuringALargeFileDropsItsEntry)
+{
+    // Slow to deflate at level 9, so the build is still in it when the abort comes.
+    std::string large = Source("large", CompressibleText(1 << 20) + RandomBytes(1 << 20, 3));
+    for (int i = 0; i < 5; ++i)
+        large = Source("large", ReadWholeFile(large) + ReadWholeFile(large));
+    for (int how : {IDC_JOB_ABORT, IDCANCEL}) {
+        SCOPED_TRACE(how);
+        tree.Clear();
+        tree.File(tree.Root(), "small", Source("small", "s"));
+        tree.File(tree.Root(), "large", large, 9);
+        tree.File(tree.Root(), "after", Source("after", "a"));
+        JobState state;
+        bool closedByEsc = false;
+        JobDriver driver([&](HWND dialog) {
+            HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+            DWORD start = GetTickCount();
+            while (SendMessageA(bar, PBM_GETPOS, 0, 0) < 1 && GetTickCount() - start < 20000)
+                Sleep(1);
+            PressJobButton(dialog, how);
+            state = ReadState(dialog);
+            PressJobButton(dialog, IDCANCEL);
+            closedByEsc = WaitForWindowGone(dialog, 5000);
+            if (!closedByEsc)
+                PressJobButton(dialog, IDOK);
+        });
+        EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
+        ASSERT_TRUE(driver.Finish());
+        EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n"
+                             "error : large(" + large + ")\r\n処理を中断しました\r\n");
+        EXPECT_EQ(state.position, 2);
+        EXPECT_TRUE(closedByEsc);
+        ZipParsed parsed = ReadOutput();
+        ASSERT_EQ(parsed.entries.size(), 1u);
+        EXPECT_EQ(parsed.entries[0].name, "small");
+    }
+}
+
+TEST_F(CompressJob, TheLogFollowsTheDialogsSizeWhichKeepsItsOpeningSizeAsMinimum)
+{
+    tree.File(tree.Root(), "f", Source("f", "data"));
+    RECT dialogBefore{}, logBefore{}, logAfter{}, barBefore{}, barAfter{}, shrunk{};
+    MINMAXINFO limits{};
+    JobDriver driver([&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        HWND log = GetDlgItem(dialog, IDC_JOB_LOG);
+        HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+        GetWindowRect(dialog, &dialogBefore);
+        GetWindowRect(log, &logBefore);
+        GetWindowRect(bar, &barBefore);
+        int width = dialogBefore.right - dialogBefore.left;
+        int height = dialogBefore.bottom - dialogBefore.top;
+        SetWindowPos(dialog, nullptr, 0, 0, width + 50, height + 30, SWP_NOMOVE | SWP_NOZORDER);
+        GetWindowRect(log, &logAfter);
+        GetWindowRect(bar, &barAfter);
+        SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        SetWindowPos(dialog, nullptr, 0, 0, width - 40, height - 40, SWP_NOMOVE | SWP_NOZORDER);
+        GetWindowRect(dialog, &shrunk);
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(logAfter.right - logAfter.left, logBefore.right - logBefore.left + 50);
+    EXPECT_EQ(logAfter.bottom - logAfter.top, logBefore.bottom - logBefore.top + 30);
+    EXPECT_EQ(logAfter.left, logBefore.left);
+    EXPECT_EQ(logAfter.top, logBefore.top);
+    EXPECT_TRUE(EqualRect(&barAfter, &barBefore));
+    EXPECT_EQ(limits.ptMinTrackSize.x, dialogBefore.right - dialogBefore.left);
+    EXPECT_EQ(limits.ptMinTrackSize.y, dialogBefore.bottom - dialogBefore.top);
+    EXPECT_EQ(shrunk.right - shrunk.left, dialogBefore.right - dialogBefore.left);
+    EXPECT_EQ(shrunk.bottom - shrunk.top, dialogBefore.bottom - dialogBefore.top);
+}
+
+TEST_F(CompressJob, ALongLogIsNeverCut)
+{
+    const int kLines = 2000;
+    // Far beyond the edit control's default limit of about 32,000 characters.
+    std::string expected =
+        "ファイル数計測中\r\nファイル数:" + std::to_string(kLines) + "\r\n圧縮開始\r\n";
+    for (int i = 0; i < kLines; ++i) {
+        std::string name = std::string(150, 'n') + std::to_string(i);
+        std::string path = dir.Join(std::string(150, 'p') + std::to_string(i));
+        tree.File(tree.Root(), name, path);
+        expected += "error : 見つかりません : " + name + "(" + path + ")\r\n";
+    }
+    expected += "処理を中断しました\r\n";
+    JobState state;
+    JobDriver driver([&](HWND dialog) {
+        state = ReadState(dialog);
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_GT(expected.size(), 600000u);
+    EXPECT_EQ(state.log, expected);
+}
+
+TEST_F(CompressJob, TheBarCountsBeyond65535Files)
+{
+    // 65,535 entries fit in the archive; the rest fail, but every file is a step.
+    std::string empty = Source("empty", "");
+    for (int i = 0; i < 66000; ++i)
+        tree.File(tree.Root(), std::to_string(i), empty, 0);
+    JobState state;
+    JobDriver driver([&](HWND dialog) {
+        state = ReadState(dialog);
+        PressJobButton(dialog, IDOK);
+    });
+    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
+    ASSERT_TRUE(driver.Finish());
+    EXPECT_EQ(state.rangeHigh, 66000);
+    EXPECT_EQ(state.position, 66000);
+    EXPECT_NE(state.log.find("ファイル数:66000\r\n"), std::string::npos);
+    EXPECT_NE(state.log.find("error : 書庫が4GBか65535ファイルを超えます : 65999("),
+              std::string::npos);
+}
+
+}  // namespace
