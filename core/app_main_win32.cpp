@@ -8,6 +8,7 @@
 #include "core/exe_path.h"
 #include "core/format_text.h"
 #include "core/settings_document.h"
+#include "ui/compress_job.h"
 #include "project/project_file.h"
 #include "project/project_tree.h"
 
@@ -25,10 +26,8 @@ void PrintLine(const char* line)
 int RunBatch(const char* projectPath, const char* outputPath)
 {
     int exitCode = 1;
-    if (OpenAppSettings() && OpenProject(projectPath) == 0) {
-        // The project is loaded: the compression job builds the archive here.
+    if (OpenAppSettings() && OpenProject(projectPath) == 0 && StartCompressJob(nullptr, outputPath, true))
         exitCode = 0;
-    }
     ClearProject();
     DestroyDocuments();
     return exitCode;
