@@ -12,6 +12,7 @@
 #include "project/project_state.h"
 #include "project/project_tree.h"
 #include "resources/resource.h"
+#include "ui/compress_job.h"
 #include "ui/shell_dialogs.h"
 #include "ui/split_layout.h"
 
@@ -78,6 +79,14 @@ LRESULT OnNotify(NMHDR* header)
     return 0;
 }
 
+void OnWriteZip(HWND window)
+{
+    char path[260];
+    FormatText(path, sizeof path, "%s.zip", ProjectRoot()->name);
+    if (ChooseFile(window, "パックレン：ZIPファイル出力", path, kZipFileFilter, true))
+        StartCompressJob(window, path, false);
+}
+
 // Returns true when the command was handled and its result is `*result`.
 bool OnCommand(HWND window, int command, LRESULT* result)
 {
@@ -90,6 +99,9 @@ bool OnCommand(HWND window, int command, LRESULT* result)
         return false;
     case IDC_SAVE_PROJECT:
         SaveProject();
+        return false;
+    case IDC_WRITE_ZIP:
+        OnWriteZip(window);
         return false;
     case IDC_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);

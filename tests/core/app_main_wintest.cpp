@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file_io.h"
+#include "tests/support/job_dialog_win32.h"
 #include "tests/support/modal_watcher_win32.h"
 #include "tests/support/packwren_process_win32.h"
 
@@ -14,6 +15,19 @@ const char kSettingsMessage[] = "設定ファイルの読込に失敗しまし�
 // A project that loads, so that batch runs get past it without a message box.
 const char kProject[] =
     "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
+// A project without files stops its job with "処理を中断しました", and the dialog then stays
+// open for the user: close it once the worker has ended.
+ProcessResult RunAndCloseTheJob(const PackwrenSandbox& sandbox)
+{
+    JobDriver driver([](HWND dialog) {
+        WaitForJobEnd(dialog);
+        PressJobButton(dialog, IDOK);
+    });
+    ProcessResult run = sandbox.Run("p.pwp -o out.zip");
+    EXPECT_TRUE(driver.Finish());
+    EXPECT_EQ(run.exitCode, 1u);
+    return run;
+}
 }  // namespace
 
 TEST(AppMainProcess, PrintsCommandLineMessagesInCodePage932)
@@ -57,7 +71,7 @@ TEST(AppMainProcess, BatchModeDoesNotCreateAMissingSettingsFile)
 {
     PackwrenSandbox sandbox;
     sandbox.Dir().WriteFile("p.pwp", kProject);
-    ProcessResult run = sandbox.Run("p.pwp -o out.zip");
+    ProcessResult run = RunAndCloseTheJob(sandbox);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(GetFileAttributesA(sandbox.IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -69,7 +83,7 @@ TEST(AppMainProcess, BatchModeLeavesAForeignSettingsFileUntouched)
         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n";
     sandbox.Dir().WriteFile("packwren.ini", foreign);
     sandbox.Dir().WriteFile("p.pwp", kProject);
-    ProcessResult run = sandbox.Run("p.pwp -o out.zip");
+    ProcessResult run = RunAndCloseTheJob(sandbox);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(ReadWholeFile(sandbox.IniPath()), foreign);
 }

@@ -12,6 +12,7 @@
 #include "project/child_links.h"
 #include "project/project_node.h"
 #include "project/project_tree.h"
+#include "tests/support/job_dialog_win32.h"
 #include "tests/support/modal_watcher_win32.h"
 #include "tests/support/packwren_process_win32.h"
 #include "tests/support/project_fixture.h"
@@ -52,12 +53,22 @@ BatchRun RunBatch(const std::string& projectText, bool writeProject = true)
 
 }  // namespace
 
-TEST(ProjectBatch, AProjectThatLoadsEndsTheRunWithZero)
+TEST(ProjectBatch, AProjectThatLoadsGoesOnToTheBuild)
 {
+    // The project loads without a message; its sources do not exist here, so the build fails
+    // and its dialog stays open with the log until it is closed.
+    std::string log;
+    JobDriver driver([&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        log = JobLogText(dialog);
+        PressJobButton(dialog, IDOK);
+    });
     BatchRun batch = RunBatch(kGoodProject);
+    EXPECT_TRUE(driver.Finish());
     ASSERT_TRUE(batch.run.finished);
     EXPECT_FALSE(batch.box.found);
-    EXPECT_EQ(batch.run.exitCode, 0u);
+    EXPECT_NE(log.find("error : 見つかりません : "), std::string::npos) << log;
+    EXPECT_EQ(batch.run.exitCode, 1u);
 }
 
 TEST(ProjectBatch, AProjectThatFailsShowsItsMessageAndEndsWithOne)
