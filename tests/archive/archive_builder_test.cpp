@@ -71,38 +71,46 @@ protected:
     std::string out = dir.Join("out.zip");
 };
 
-TEST_F(ArchiveBuild, JoinsFolderNamesDepthFirstAndLeavesNoTraceOfEmptyFolders)
+// Names joined with "/" in walk order, Japanese ones as their code page 932 bytes (ソ and 表 end
+// in 0x5C, which is no backslash there); the sources' data, local write times and attributes.
+TEST_F(ArchiveBuild, WritesEachFileUnderItsFoldersNamesWithItsTimeAndAttributes)
 {
     ProjectNode* root = tree.Root();
-    tree.File(root, "first.txt", Source("1", "one"));
-    ProjectNode* a = tree.Folder(root, "a");
+    EXPECT_EQ(CountArchiveFiles(), 0);
     tree.Folder(tree.Folder(root, "empty"), "emptier");
-    ProjectNode* b = tree.Folder(a, "b");
-    tree.File(b, "c.txt", Source("2", CompressibleText(5000)));
+    EXPECT_EQ(CountArchiveFiles(), 0);
+    std::string readOnly = Source("read-only", "r");
+    ASSERT_TRUE(MakeReadOnly(readOnly));
+    tree.File(root, "first.txt", readOnly);
+    ProjectNode* a = tree.Folder(root, "a");
+    tree.File(tree.Folder(a, "b"), "c.txt", Source("2", CompressibleText(5000)));
     tree.File(a, "a2.txt", Source("3", "three"));
+    tree.File(tree.Folder(root, "ソース"), "表示.txt", Source("データ.txt", "中身"));
     tree.File(root, "x.dat", Source("4", RandomBytes(300, 4)));
+    for (const char* name : {"2", "3", "データ.txt", "4"})
+        ASSERT_TRUE(SetLocalWriteTime(dir.Join(name), 2021, 3, 4, 5, 6, 9));
+    ASSERT_TRUE(SetLocalWriteTime(readOnly, 2099, 12, 31, 23, 59, 58));
 
-    EXPECT_EQ(CountArchiveFiles(), 4);
+    EXPECT_EQ(CountArchiveFiles(), 5);
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
-    EXPECT_EQ(report.steps, 4);
+    EXPECT_EQ(report.steps, 5);
     ZipParsed parsed = Read();
     EXPECT_EQ(Names(parsed),
-              (std::vector<std::string>{"first.txt", "a/b/c.txt", "a/a2.txt", "x.dat"}));
-    EXPECT_EQ(parsed.entries.at(1).data, CompressibleText(5000));
-    EXPECT_EQ(parsed.entries.at(3).data, RandomBytes(300, 4));
+              (std::vector<std::string>{"first.txt", "a/b/c.txt", "a/a2.txt",
+                                        "\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt", "x.dat"}));
+    ASSERT_EQ(parsed.entries.size(), 5u);
+    EXPECT_EQ(parsed.entries[1].data, CompressibleText(5000));
+    EXPECT_EQ(parsed.entries[3].data, "\x92\x86\x90\x67");
+    EXPECT_EQ(parsed.entries[4].data, RandomBytes(300, 4));
+    // DOS times count seconds in twos.
+    EXPECT_EQ(parsed.entries[0].dosDate,
+              (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
+    for (size_t i = 1; i < 5; ++i)
+        EXPECT_EQ(parsed.entries[i].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
+    EXPECT_EQ(parsed.entries[0].external, 0x21u);
+    EXPECT_EQ(parsed.entries[1].external, 0x20u);
     EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
-}
-
-TEST_F(ArchiveBuild, CountsOnlyFiles)
-{
-    EXPECT_EQ(CountArchiveFiles(), 0);
-    ProjectNode* a = tree.Folder(tree.Root(), "a");
-    tree.Folder(a, "b");
-    tree.Folder(tree.Root(), "c");
-    EXPECT_EQ(CountArchiveFiles(), 0);
-    tree.File(a, "f", "anywhere");
-    EXPECT_EQ(CountArchiveFiles(), 1);
 }
 
 TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
@@ -218,41 +226,6 @@ TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryp
     }
     EXPECT_EQ(parsed.Find("secret/noise.bin")->method, 0u);
     EXPECT_READERS_ACCEPT_FILE(out, parsed, passwords);
-}
-
-TEST_F(ArchiveBuild, EntriesCarryTheSourceTimeInLocalTimeAndItsAttributes)
-{
-    std::string plain = Source("plain", "p");
-    std::string readOnly = Source("read-only", "r");
-    ASSERT_TRUE(SetLocalWriteTime(plain, 2021, 3, 4, 5, 6, 9));
-    ASSERT_TRUE(SetLocalWriteTime(readOnly, 2099, 12, 31, 23, 59, 58));
-    ASSERT_TRUE(MakeReadOnly(readOnly));
-    tree.File(tree.Root(), "plain", plain);
-    tree.File(tree.Root(), "read-only", readOnly);
-    ASSERT_EQ(Build(), 0);
-    ZipParsed parsed = Read();
-    ASSERT_EQ(parsed.entries.size(), 2u);
-    // DOS times count seconds in twos.
-    EXPECT_EQ(parsed.entries[0].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
-    EXPECT_EQ(parsed.entries[1].dosDate,
-              (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
-    EXPECT_EQ(parsed.entries[0].external, 0x20u);
-    EXPECT_EQ(parsed.entries[1].external, 0x21u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
-}
-
-TEST_F(ArchiveBuild, KeepsJapaneseNamesAsCodePage932Bytes)
-{
-    // ソ and 表 end in 0x5C, which must not count as a backslash.
-    ProjectNode* folder = tree.Folder(tree.Root(), "ソース");
-    tree.File(folder, "表示.txt", Source("データ.txt", "中身"));
-    ASSERT_EQ(Build(), 0);
-    EXPECT_EQ(report.log, "");
-    ZipParsed parsed = Read();
-    ASSERT_EQ(parsed.entries.size(), 1u);
-    EXPECT_EQ(parsed.entries[0].name, "\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt");
-    EXPECT_EQ(parsed.entries[0].data, "\x92\x86\x90\x67");
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
 }
 
 // A folder holding a good file, a failing one and another good file, then a folder and a file
