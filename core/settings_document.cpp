@@ -95,6 +95,21 @@ SettingsSection* SettingsDocument::AppendSection(char* name, bool owned)
     return section;
 }
 
+// Appends a new section holding a copy of the name, without making it current; none when no
+// name is given or memory runs out.
+SettingsSection* SettingsDocument::AppendNamedSection(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    char* copy = CopyText(name);
+    if (copy == nullptr)
+        return nullptr;
+    SettingsSection* section = AppendSection(copy, true);
+    if (section == nullptr)
+        free(copy);
+    return section;
+}
+
 SettingsEntry* SettingsDocument::AppendEntry(SettingsSection* section, char* key, bool ownsKey,
                                              char* value, bool ownsValue)
 {
@@ -332,14 +347,9 @@ SettingsEntry* SettingsDocument::FindEntry(const char* section, const char* key)
 
 bool SettingsDocument::AddSection(const char* name)
 {
-    char* copy = CopyText(name);
-    if (copy == nullptr)
+    SettingsSection* section = AppendNamedSection(name);
+    if (section == nullptr)
         return false;
-    SettingsSection* section = AppendSection(copy, true);
-    if (section == nullptr) {
-        free(copy);
-        return false;
-    }
     current_ = section;
     return true;
 }
@@ -383,18 +393,8 @@ bool SettingsDocument::SetValue(const char* section, const char* key, const char
         return true;
     }
     SettingsSection* target = current_;  // the lookup left the named section current, if any
-    if (target == nullptr) {
-        if (section == nullptr)
-            return false;
-        char* name = CopyText(section);
-        if (name == nullptr)
-            return false;
-        target = AppendSection(name, true);
-        if (target == nullptr) {
-            free(name);
-            return false;
-        }
-    }
+    if (target == nullptr && (target = AppendNamedSection(section)) == nullptr)
+        return false;
     char* keyCopy = CopyText(key);
     char* valueCopy = CopyText(value);
     if (keyCopy == nullptr || valueCopy == nullptr ||
@@ -411,18 +411,8 @@ bool SettingsDocument::InsertLine(const char* section, int position, const char*
     if (text == nullptr)
         return false;
     SettingsSection* target = FindSection(section);
-    if (target == nullptr) {
-        if (section == nullptr)
-            return false;
-        char* name = CopyText(section);
-        if (name == nullptr)
-            return false;
-        target = AppendSection(name, true);
-        if (target == nullptr) {
-            free(name);
-            return false;
-        }
-    }
+    if (target == nullptr && (target = AppendNamedSection(section)) == nullptr)
+        return false;
     char* copy = CopyText(text);
     if (copy == nullptr)
         return false;

@@ -65,6 +65,7 @@ public:
 private:
     bool Parse(char* data, size_t size);
     SettingsSection* AppendSection(char* name, bool owned);
+    SettingsSection* AppendNamedSection(const char* name);
     SettingsEntry* AppendEntry(SettingsSection* section, char* key, bool ownsKey, char* value,
                                bool ownsValue);
     SettingsEntry* FindEntry(const char* section, const char* key);
