@@ -19,11 +19,3 @@ bool ComputeExeDirectory()
     FormatText(ExeDirectory, sizeof ExeDirectory, "%s", module);
     return true;
 }
-
-const char* BuildExePath(const char* fileName)
-{
-    static char path[260];
-    if (!ComputeExeDirectory())
-        return nullptr;
-    return JoinExePath(ExeDirectory, fileName, path);
-}
