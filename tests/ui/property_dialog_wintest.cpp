@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/app_state.h"
@@ -25,10 +26,8 @@ protected:
         ProjectTest::SetUp();
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
-        saved_[0] = AppSettings;
-        saved_[1] = ProjectDocument;
-        AppSettings = &app;
-        ProjectDocument = &project;
+        std::swap(AppSettings, otherApp_);
+        std::swap(ProjectDocument, otherProject_);
         appScope.Open(&app, "PROPERTY", nullptr);
         projectScope.Open(&project, "PROPERTY", &appScope);
     }
@@ -36,8 +35,8 @@ protected:
     {
         DestroyWindow(dialog);
         SetPropertyDialogScope(nullptr);
-        AppSettings = saved_[0];
-        ProjectDocument = saved_[1];
+        std::swap(AppSettings, otherApp_);
+        std::swap(ProjectDocument, otherProject_);
         ProjectTest::TearDown();
     }
     void Open(int id, const SettingsScope& scope)
@@ -62,10 +61,6 @@ protected:
     void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
     void Press(int id) { SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     bool Ended() { return !IsWindowVisible(dialog); }
-    int Position()
-    {
-        return static_cast<int>(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETPOS, 0, 0));
-    }
     // As a drag does: the thumb moves, then the trackbar tells its dialog.
     static void Drag(HWND window, int position)
     {
@@ -89,7 +84,8 @@ protected:
     HWND dialog = nullptr;
 
 private:
-    SettingsDocument* saved_[2] = {};
+    SettingsDocument* otherApp_ = &app;  // the run's documents while the test runs
+    SettingsDocument* otherProject_ = &project;
 };
 
 }  // namespace
@@ -98,17 +94,17 @@ TEST_F(PropertyDialog, TemplatesAsLaidOut)
 {
     struct Control {
         int id;
-        const char* text;  // none for the edits, which show values
+        const char* text;  // the edits show the loaded values
         RECT units;
         LONG style;
     };
     const Control rows[] = {
         {IDC_LEVEL_ENABLE, "圧縮率(&C)", {2, 0, 46, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
         {IDC_LEVEL_TRACKBAR, "", {2, 13, 146, 13}, TBS_AUTOTICKS | WS_TABSTOP},
-        {IDC_LEVEL_TEXT, nullptr, {148, 13, 13, 12},
+        {IDC_LEVEL_TEXT, "6", {148, 13, 13, 12},
          ES_READONLY | ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP},
         {IDC_PASSWORD_ENABLE, "パスワード(&P)", {2, 31, 55, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {IDC_PASSWORD_TEXT, nullptr, {2, 45, 163, 13}, ES_AUTOHSCROLL | WS_TABSTOP}};
+        {IDC_PASSWORD_TEXT, "", {2, 45, 163, 13}, ES_AUTOHSCROLL | WS_TABSTOP}};
     struct Layout {
         int id;
         const char* title;
@@ -151,9 +147,7 @@ TEST_F(PropertyDialog, TemplatesAsLaidOut)
             actual.bottom -= actual.top;
             EXPECT_TRUE(EqualRect(&expected, &actual)) << c.id;
             EXPECT_EQ(GetWindowLongA(Item(c.id), GWL_STYLE) & c.style, c.style) << c.id;
-            if (c.text != nullptr) {
-                EXPECT_EQ(Text(c.id), c.text);
-            }
+            EXPECT_EQ(Text(c.id), c.text);
         }
         EXPECT_EQ(ids, expectedIds);
     }
@@ -195,7 +189,7 @@ TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStayUnlessMoved
     project.SetValue("PROPERTY", "COMPRESSLEVEL", "12");
     Open(IDD_PROJECT_SETTINGS, projectScope);
     EXPECT_EQ(Text(IDC_LEVEL_TEXT), "12");
-    EXPECT_EQ(Position(), 9);
+    EXPECT_EQ(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETPOS, 0, 0), 9);
     Press(IDOK);
     EXPECT_STREQ(project.GetValue("PROPERTY", "COMPRESSLEVEL"), "12");
 }
@@ -213,7 +207,7 @@ TEST_F(PropertyDialog, ClearingTheLevelBoxShowsTheInheritedLevelAndKeepsTheOwn)
         EXPECT_EQ(Text(IDC_LEVEL_TEXT), "3");
         Click(IDC_LEVEL_ENABLE);
         EXPECT_EQ(Text(IDC_LEVEL_TEXT), inherited);
-        EXPECT_EQ(Position(), std::stoi(inherited));
+        EXPECT_EQ(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETPOS, 0, 0), std::stoi(inherited));
         EXPECT_FALSE(Enabled(IDC_LEVEL_TRACKBAR) || Enabled(IDC_LEVEL_TEXT));
         Press(IDOK);
         EXPECT_EQ(Keys(project), "0 3 0 ");
