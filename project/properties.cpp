@@ -11,9 +11,7 @@
 #include "project/project_state.h"
 #include "project/project_view.h"
 
-namespace {
-const char kSection[] = "PROPERTY";
-}  // namespace
+const char kPropertySection[] = "PROPERTY";
 
 const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, const char* valueKey)
 {
@@ -36,9 +34,9 @@ void ApplyProjectProperties()
     if (AppSettings == nullptr || ProjectDocument == nullptr)
         return;
     SettingsScope application;
-    application.Open(AppSettings, kSection, nullptr);
+    application.Open(AppSettings, kPropertySection, nullptr);
     SettingsScope project;
-    project.Open(ProjectDocument, kSection, &application);
+    project.Open(ProjectDocument, kPropertySection, &application);
     if (const char* level = LayeredLookup(&project, "COMPLEVELENABLE", "COMPRESSLEVEL"))
         root->level = LeadingDecimal(level);
     const char* password = LayeredLookup(&project, "PASSWORDENABLE", "PASSWORD");
@@ -73,6 +71,13 @@ bool IsStorablePassword(const char* password)
             return false;
     }
     return length <= 259;
+}
+
+void ReportUnstorablePassword()
+{
+    ReportError("このパスワードは保存できません。\r\n"
+                "(タブ・改行などの制御文字を含むか、259バイトを超えています)",
+                "パックレン：パスワード");
 }
 
 bool SetOwnPassword(ProjectNode* node, const char* password)
@@ -121,16 +126,17 @@ void ShowEntryStatus(ProjectNode* node)
 bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own, SettingsDocument* inherited)
 {
     char levelText[16];
-    bool ok = own->SetValue(kSection, "PASSWORDENABLE", "0") &&
-              own->SetValue(kSection, "COMPLEVELENABLE", "0") &&
-              (inherited->FindSection(kSection) != nullptr || inherited->AddSection(kSection));
+    bool ok = own->SetValue(kPropertySection, "PASSWORDENABLE", "0") &&
+              own->SetValue(kPropertySection, "COMPLEVELENABLE", "0") &&
+              (inherited->FindSection(kPropertySection) != nullptr ||
+               inherited->AddSection(kPropertySection));
     const ProjectNode* holder = node;
     while (holder != nullptr && holder->password == nullptr)
         holder = holder->parent;
     if (ok && holder != nullptr) {
         SettingsDocument* target = holder == node ? own : inherited;
-        ok = target->SetValue(kSection, "PASSWORDENABLE", "1") &&
-             target->SetValue(kSection, "PASSWORD", holder->password);
+        ok = target->SetValue(kPropertySection, "PASSWORDENABLE", "1") &&
+             target->SetValue(kPropertySection, "PASSWORD", holder->password);
     }
     holder = node;
     while (holder != nullptr && holder->level < 0)
@@ -138,36 +144,33 @@ bool FillEntryDocuments(const ProjectNode* node, SettingsDocument* own, Settings
     if (ok && holder != nullptr) {
         SettingsDocument* target = holder == node ? own : inherited;
         FormatText(levelText, sizeof levelText, "%d", holder->level);
-        ok = target->SetValue(kSection, "COMPLEVELENABLE", "1") &&
-             target->SetValue(kSection, "COMPRESSLEVEL", levelText);
+        ok = target->SetValue(kPropertySection, "COMPLEVELENABLE", "1") &&
+             target->SetValue(kPropertySection, "COMPRESSLEVEL", levelText);
     }
     return ok;
 }
 
 bool ReadEntryDocument(ProjectNode* node, SettingsDocument* own)
 {
-    const char* passwordSwitch = own->GetValue(kSection, "PASSWORDENABLE");
+    const char* passwordSwitch = own->GetValue(kPropertySection, "PASSWORDENABLE");
     const char* password = nullptr;
     if (passwordSwitch != nullptr && passwordSwitch[0] == '1') {
-        password = own->GetValue(kSection, "PASSWORD");
+        password = own->GetValue(kPropertySection, "PASSWORD");
         if (password == nullptr)
             password = "";  // switched on with nothing typed: an empty password
     }
     if (password != nullptr && !IsStorablePassword(password)) {
-        ReportError(
-            "このパスワードは保存できません。\r\n"
-            "(タブ・改行などの制御文字を含むか、259バイトを超えています)",
-            "パックレン：パスワード");
+        ReportUnstorablePassword();
         return false;
     }
     bool unchanged =
         password != nullptr && node->password != nullptr && strcmp(password, node->password) == 0;
     if (!unchanged && !SetOwnPassword(node, password))
         return false;
-    const char* levelSwitch = own->GetValue(kSection, "COMPLEVELENABLE");
+    const char* levelSwitch = own->GetValue(kPropertySection, "COMPLEVELENABLE");
     node->level = -1;
     if (levelSwitch != nullptr && levelSwitch[0] == '1') {
-        if (const char* level = own->GetValue(kSection, "COMPRESSLEVEL"))
+        if (const char* level = own->GetValue(kPropertySection, "COMPRESSLEVEL"))
             node->level = LeadingDecimal(level);
     }
     return true;
@@ -183,9 +186,9 @@ bool EditEntryProperties(ProjectNode* node, int dialogId, const EntryDialog& run
     if (!FillEntryDocuments(node, &own, &inherited))
         return false;
     SettingsScope inheritedScope;
-    inheritedScope.Open(&inherited, kSection, nullptr);
+    inheritedScope.Open(&inherited, kPropertySection, nullptr);
     SettingsScope ownScope;
-    ownScope.Open(&own, kSection, &inheritedScope);
+    ownScope.Open(&own, kPropertySection, &inheritedScope);
     if (runDialog(dialogId, ownScope) != 1 || !ReadEntryDocument(node, &own))
         return false;
     ShowEntryStatus(nullptr);

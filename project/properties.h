@@ -9,6 +9,9 @@ class SettingsScope;
 // Compression level and password are inherited: an entry without its own value takes that of the
 // nearest folder above it, then the project's, then the application's default.
 
+// The section of the application's and the project's documents that holds their settings.
+extern const char kPropertySection[];
+
 // The value key of one half, looked up from the project's PROPERTY scope towards the
 // application's: a scope with a parent counts only when its switch key begins with "1"; the last
 // scope gives its value whatever its switch says. None when the deciding scope lacks the key.
@@ -27,6 +30,8 @@ const char* EffectivePassword(const ProjectNode* node);
 // CR and LF end it, the others break the load) and at most 259 bytes (longer fields are cut when
 // read).
 bool IsStorablePassword(const char* password);
+// Tells the user that a password IsStorablePassword refuses is not taken.
+void ReportUnstorablePassword();
 
 // Gives a non-root entry its own copy of `password`, or, with none, makes it inherit. False, with
 // the entry unchanged, for a password IsStorablePassword refuses, for the root and when the copy

@@ -38,3 +38,14 @@
 #define IDC_JOB_PROGRESS 1000
 #define IDC_JOB_LOG 1001
 #define IDC_JOB_ABORT 1002
+
+// The property dialogs: application defaults, project settings, one entry's settings. Dialog
+// IDD_APP_SETTINGS has no password controls.
+#define IDD_APP_SETTINGS 109
+#define IDD_PROJECT_SETTINGS 110
+#define IDD_ENTRY_SETTINGS 111
+#define IDC_LEVEL_TRACKBAR 1003
+#define IDC_LEVEL_TEXT 1004
+#define IDC_LEVEL_ENABLE 1006
+#define IDC_PASSWORD_ENABLE 1007
+#define IDC_PASSWORD_TEXT 1008

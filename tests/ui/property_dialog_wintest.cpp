@@ -1,0 +1,318 @@
+// The property dialogs under the null graphics driver, driven with real messages: modeless on a
+// scope for most cases, modal through the commands that open them for the rest.
+#include "ui/property_dialog.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/settings_document.h"
+#include "project/properties.h"
+#include "resources/resource.h"
+#include "tests/support/modal_watcher_win32.h"
+#include "tests/support/project_fixture.h"
+
+namespace {
+
+class PropertyDialog : public ProjectTest {
+protected:
+    void SetUp() override
+    {
+        ProjectTest::SetUp();
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        std::swap(AppSettings, otherApp_);
+        std::swap(ProjectDocument, otherProject_);
+        appScope.Open(&app, "PROPERTY", nullptr);
+        projectScope.Open(&project, "PROPERTY", &appScope);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(dialog);
+        SetPropertyDialogScope(nullptr);
+        std::swap(AppSettings, otherApp_);
+        std::swap(ProjectDocument, otherProject_);
+        ProjectTest::TearDown();
+    }
+    void Open(int id, const SettingsScope& scope)
+    {
+        DestroyWindow(dialog);
+        SetPropertyDialogScope(&scope);
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr,
+                                    PropertyDialogProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        ShowWindow(dialog, SW_SHOW);
+    }
+    HWND Item(int id) { return GetDlgItem(dialog, id); }
+    std::string Text(int id) { return TextOf(dialog, id); }
+    static std::string TextOf(HWND window, int id)
+    {
+        char text[512] = "";
+        GetDlgItemTextA(window, id, text, sizeof text);
+        return text;
+    }
+    bool Checked(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+    bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
+    void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+    void Press(int id) { SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    bool Ended() { return !IsWindowVisible(dialog); }
+    // As a drag does: the thumb moves, then the trackbar tells its dialog.
+    static void Drag(HWND window, int position)
+    {
+        SendDlgItemMessageA(window, IDC_LEVEL_TRACKBAR, TBM_SETPOS, TRUE, position);
+        SendMessageA(window, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_LEVEL_TRACKBAR)));
+    }
+    // The four keys of a PROPERTY section, "-" for a missing one.
+    static std::string Keys(SettingsDocument& document)
+    {
+        std::string keys;
+        for (const char* key : {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE", "PASSWORD"}) {
+            const char* value = document.GetValue("PROPERTY", key);
+            keys += std::string(keys.empty() ? "" : " ") + (value != nullptr ? value : "-");
+        }
+        return keys;
+    }
+
+    SettingsDocument app, project;
+    SettingsScope appScope, projectScope;
+    HWND dialog = nullptr;
+
+private:
+    SettingsDocument* otherApp_ = &app;  // the run's documents while the test runs
+    SettingsDocument* otherProject_ = &project;
+};
+
+}  // namespace
+
+TEST_F(PropertyDialog, TemplatesAsLaidOut)
+{
+    struct Control {
+        int id;
+        const char* text;  // the edits show the loaded values
+        RECT units;
+        LONG style;
+    };
+    const Control rows[] = {
+        {IDC_LEVEL_ENABLE, "圧縮率(&C)", {2, 0, 46, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_LEVEL_TRACKBAR, "", {2, 13, 146, 13}, TBS_AUTOTICKS | WS_TABSTOP},
+        {IDC_LEVEL_TEXT, "6", {148, 13, 13, 12},
+         ES_READONLY | ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP},
+        {IDC_PASSWORD_ENABLE, "パスワード(&P)", {2, 31, 55, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
+        {IDC_PASSWORD_TEXT, "", {2, 45, 163, 13}, ES_AUTOHSCROLL | WS_TABSTOP}};
+    struct Layout {
+        int id;
+        const char* title;
+        LONG width, height, okX, cancelX, buttonY;
+    } layouts[] = {{IDD_APP_SETTINGS, "パックレンの設定", 167, 49, 59, 114, 32},
+                   {IDD_PROJECT_SETTINGS, "プロジェクトの設定", 166, 77, 61, 115, 61},
+                   {IDD_ENTRY_SETTINGS, "ファイルの設定", 166, 77, 61, 115, 61}};
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.title);
+        Open(layout.id, layout.id == IDD_APP_SETTINGS ? appScope : projectScope);
+        std::vector<Control> controls(rows, rows + (layout.id == IDD_APP_SETTINGS ? 3 : 5));
+        controls.push_back(
+            {IDOK, "OK", {layout.okX, layout.buttonY, 50, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP});
+        controls.push_back(
+            {IDCANCEL, "ｷｬﾝｾﾙ", {layout.cancelX, layout.buttonY, 50, 14}, WS_TABSTOP});
+        char text[64];
+        GetWindowTextA(dialog, text, sizeof text);
+        EXPECT_STREQ(text, layout.title);
+        LONG frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+        EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & frame, frame);
+        RECT size = {0, 0, layout.width, layout.height}, client;
+        MapDialogRect(dialog, &size);
+        GetClientRect(dialog, &client);
+        EXPECT_TRUE(EqualRect(&size, &client));
+        LOGFONTA font = {};
+        HFONT shownFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+        GetObjectA(shownFont, sizeof font, &font);
+        EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
+        // The children in tab order are exactly the template's controls.
+        std::vector<int> ids, expectedIds;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            ids.push_back(GetDlgCtrlID(child));
+        for (const Control& c : controls) {
+            expectedIds.push_back(c.id);
+            RECT expected = c.units, actual;
+            MapDialogRect(dialog, &expected);
+            GetWindowRect(Item(c.id), &actual);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+            actual.right -= actual.left;
+            actual.bottom -= actual.top;
+            EXPECT_TRUE(EqualRect(&expected, &actual)) << c.id;
+            EXPECT_EQ(GetWindowLongA(Item(c.id), GWL_STYLE) & c.style, c.style) << c.id;
+            EXPECT_EQ(Text(c.id), c.text);
+        }
+        EXPECT_EQ(ids, expectedIds);
+    }
+}
+
+TEST_F(PropertyDialog, DefaultsOnTheFirstRunKeepTheirBoxAndWriteLevelSix)
+{
+    std::string level;
+    bool checkedAfterClick = false;
+    ModalWatcher watcher("パックレンの設定", IDOK, 20000, [&](HWND shown) {
+        SendDlgItemMessageA(shown, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
+        checkedAfterClick = IsDlgButtonChecked(shown, IDC_LEVEL_ENABLE) == BST_CHECKED;
+        level = TextOf(shown, IDC_LEVEL_TEXT);
+    });
+    EditApplicationDefaults();
+    ASSERT_TRUE(watcher.Wait().found);
+    EXPECT_TRUE(checkedAfterClick);
+    EXPECT_EQ(level, "6");
+    EXPECT_EQ(Keys(app), "1 6 0 ");
+    EXPECT_EQ(Root()->level, 6);
+}
+
+TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStayUnlessMoved)
+{
+    Open(IDD_APP_SETTINGS, appScope);
+    EXPECT_EQ(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETRANGEMAX, 0, 0), 9);
+    // Key steps of the trackbar itself, each reported to the dialog.
+    for (int expected : {5, 4}) {
+        SendMessageA(Item(IDC_LEVEL_TRACKBAR), WM_KEYDOWN, VK_LEFT, 0);
+        EXPECT_EQ(Text(IDC_LEVEL_TEXT), std::to_string(expected));
+    }
+    Drag(dialog, 0);
+    Press(IDOK);
+    EXPECT_EQ(Keys(app), "1  0 ");
+    Open(IDD_APP_SETTINGS, appScope);
+    EXPECT_EQ(Text(IDC_LEVEL_TEXT), "0");
+
+    project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+    project.SetValue("PROPERTY", "COMPRESSLEVEL", "12");
+    Open(IDD_PROJECT_SETTINGS, projectScope);
+    EXPECT_EQ(Text(IDC_LEVEL_TEXT), "12");
+    EXPECT_EQ(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETPOS, 0, 0), 9);
+    Press(IDOK);
+    EXPECT_STREQ(project.GetValue("PROPERTY", "COMPRESSLEVEL"), "12");
+}
+
+TEST_F(PropertyDialog, ClearingTheLevelBoxShowsTheInheritedLevelAndKeepsTheOwn)
+{
+    for (const char* appLevel : {"", "8"}) {
+        SCOPED_TRACE(appLevel);
+        if (appLevel[0] != '\0')
+            app.SetValue("PROPERTY", "COMPRESSLEVEL", appLevel);
+        std::string inherited = appLevel[0] != '\0' ? appLevel : "6";  // 6 when nothing is set
+        project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+        project.SetValue("PROPERTY", "COMPRESSLEVEL", "3");
+        Open(IDD_PROJECT_SETTINGS, projectScope);
+        EXPECT_EQ(Text(IDC_LEVEL_TEXT), "3");
+        Click(IDC_LEVEL_ENABLE);
+        EXPECT_EQ(Text(IDC_LEVEL_TEXT), inherited);
+        EXPECT_EQ(SendMessageA(Item(IDC_LEVEL_TRACKBAR), TBM_GETPOS, 0, 0), std::stoi(inherited));
+        EXPECT_FALSE(Enabled(IDC_LEVEL_TRACKBAR) || Enabled(IDC_LEVEL_TEXT));
+        Press(IDOK);
+        EXPECT_EQ(Keys(project), "0 3 0 ");
+        EXPECT_EQ(Root()->level, appLevel[0] != '\0' ? 8 : -1);
+        Open(IDD_PROJECT_SETTINGS, projectScope);
+        EXPECT_FALSE(Checked(IDC_LEVEL_ENABLE));
+        EXPECT_EQ(Text(IDC_LEVEL_TEXT), inherited);
+        Click(IDC_LEVEL_ENABLE);
+        EXPECT_EQ(Text(IDC_LEVEL_TEXT), "3");
+        EXPECT_TRUE(Enabled(IDC_LEVEL_TRACKBAR));
+    }
+}
+
+TEST_F(PropertyDialog, TypedPasswordSurvivesTheBoxAndIsWrittenWhenOff)
+{
+    app.SetValue("PROPERTY", "PASSWORD", "app-secret");
+    Open(IDD_APP_SETTINGS, appScope);
+    Press(IDOK);
+    EXPECT_EQ(Keys(app), "1 6 0 app-secret");
+
+    Open(IDD_PROJECT_SETTINGS, projectScope);
+    EXPECT_EQ(Text(IDC_PASSWORD_TEXT), "app-secret");
+    EXPECT_FALSE(Enabled(IDC_PASSWORD_TEXT));
+    Click(IDC_PASSWORD_ENABLE);
+    EXPECT_EQ(Text(IDC_PASSWORD_TEXT), "");
+    for (char c : std::string("パス1"))
+        SendMessageA(Item(IDC_PASSWORD_TEXT), WM_CHAR, static_cast<unsigned char>(c), 0);
+    const char* shown[] = {"app-secret", "パス1", "app-secret"};
+    for (const char* expected : shown) {
+        Click(IDC_PASSWORD_ENABLE);
+        EXPECT_EQ(Text(IDC_PASSWORD_TEXT), expected);
+    }
+    Press(IDOK);
+    EXPECT_EQ(Keys(project), "0 6 0 パス1");
+    EXPECT_STREQ(Root()->password, "app-secret");
+}
+
+TEST_F(PropertyDialog, PastedControlBytesAreDroppedAndUnstorablePasswordsRefused)
+{
+    Open(IDD_PROJECT_SETTINGS, projectScope);
+    Click(IDC_PASSWORD_ENABLE);
+    const char pasted[] = "a\tb\r\nパス";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, sizeof pasted);
+    memcpy(GlobalLock(data), pasted, sizeof pasted);
+    GlobalUnlock(data);
+    SetClipboardData(CF_TEXT, data);
+    CloseClipboard();
+    SendMessageA(Item(IDC_PASSWORD_TEXT), WM_PASTE, 0, 0);
+    EXPECT_EQ(Text(IDC_PASSWORD_TEXT), "abパス");
+
+    // Set from outside, past the filter: OK refuses it, the box checked or cleared.
+    SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "a\tb");
+    for (int round = 0; round < 2; ++round) {
+        Press(IDOK);
+        EXPECT_FALSE(Ended()) << round;
+        Click(IDC_PASSWORD_ENABLE);
+    }
+    EXPECT_EQ(Keys(project), "- - - -");
+    ASSERT_EQ(errors.titles, (std::vector<std::string>(2, "パックレン：パスワード")));
+    EXPECT_EQ(errors.texts[0], "このパスワードは保存できません。\r\n"
+                               "(タブ・改行などの制御文字を含むか、259バイトを超えています)");
+    // One the project already held is not the dialog's doing: it stays as it was.
+    project.SetValue("PROPERTY", "PASSWORD", "x\x01y");
+    Open(IDD_PROJECT_SETTINGS, projectScope);
+    Press(IDOK);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(Keys(project), "0 6 0 x\x01y");
+}
+
+TEST_F(PropertyDialog, CancelAfterDraggingChangesNothingAndTheProjectIsRefreshedAnyway)
+{
+    RecordingView view;
+    SetProjectView(&view);
+    SetStatusNode(Root());
+    project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+    project.SetValue("PROPERTY", "COMPRESSLEVEL", "2");
+    std::vector<std::string> shown;
+    ModalWatcher watcher("プロジェクトの設定", IDCANCEL, 20000, [&](HWND window) {
+        for (int position : {3, 9, 1}) {
+            Drag(window, position);
+            shown.push_back(TextOf(window, IDC_LEVEL_TEXT));
+        }
+    });
+    EditProjectSettings();
+    ASSERT_TRUE(watcher.Wait().found);
+    EXPECT_EQ(shown, (std::vector<std::string>{"3", "9", "1"}));
+    EXPECT_EQ(Keys(project), "1 2 - -");
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"Status 圧縮レベル:2 パスワード:"}));
+}
+
+TEST_F(PropertyDialog, TheEntryDialogStoresItsLevelInTheEntry)
+{
+    project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
+    project.SetValue("PROPERTY", "COMPRESSLEVEL", "5");
+    ProjectNode* file = File(Root(), "C:\\data\\a.txt", "a.txt");
+    ModalWatcher watcher("ファイルの設定", IDOK, 20000, [](HWND window) {
+        SendDlgItemMessageA(window, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
+        Drag(window, 2);
+    });
+    EXPECT_TRUE(EditEntryProperties(file, IDD_ENTRY_SETTINGS, RunEntryDialog));
+    DialogReport report = watcher.Wait();
+    ASSERT_TRUE(report.found);
+    EXPECT_TRUE(report.HasText("5"));  // the project's level, while the box was clear
+    EXPECT_EQ(file->level, 2);
+    EXPECT_EQ(file->password, nullptr);
+}
