@@ -5,7 +5,7 @@
 
 #include "core/app_state.h"
 #include "core/settings_document.h"
-#include "ui/main_window.h"
+#include "ui/file_list.h"
 
 ListLayout& CurrentListLayout()
 {

@@ -11,8 +11,13 @@
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_tree.h"
+#include "project/properties.h"
 #include "resources/resource.h"
 #include "ui/compress_job.h"
+#include "ui/file_list.h"
+#include "ui/folder_tree.h"
+#include "ui/pane_view.h"
+#include "ui/property_dialog.h"
 #include "ui/shell_dialogs.h"
 #include "ui/split_layout.h"
 
@@ -20,9 +25,6 @@ bool TreeHasFocus;
 bool ListHasFocus;
 
 namespace {
-
-HWND g_folderTree;
-HWND g_fileList;
 
 const char kAuthor[] = "パックレン開発チーム";
 const char kWebPage[] = "https://packwren.example.jp/";
@@ -39,19 +41,30 @@ const Tooltip kTooltips[] = {
     {IDC_WRITE_ZIP, "ZIPファイル出力"},
 };
 
+// The load appends rows in stored order and leaves the status line of the project before:
+// refill the list in its sort order and show the loaded settings.
+void ShowLoadedProject()
+{
+    FillFileList();
+    ShowEntryStatus(nullptr);
+}
+
 void OnCreate(HWND window)
 {
     g_mainWindow = window;
     CreateMainChildren(window);
     if (ProjectArgument[0] != '\0')
         OpenProject(ProjectArgument);
+    ShowLoadedProject();
 }
 
 void OnOpenProject(HWND window)
 {
     char path[260] = "";
-    if (ChooseFile(window, "パックレン：プロジェクトを開く", path, kProjectFileFilter, false))
-        OpenProject(path);
+    if (!ChooseFile(window, "パックレン：プロジェクトを開く", path, kProjectFileFilter, false))
+        return;
+    OpenProject(path);
+    ShowLoadedProject();
 }
 
 void OnSize(HWND window, WPARAM wParam, LPARAM lParam)
@@ -103,6 +116,22 @@ bool OnCommand(HWND window, int command, LRESULT* result)
     case IDC_WRITE_ZIP:
         OnWriteZip(window);
         return false;
+    case IDC_RENAME:
+        StartTreeRename();
+        StartListRename();
+        return false;
+    case IDC_DELETE:
+        DeleteSelection();
+        return false;
+    case IDC_REFRESH:
+        FillFileList();
+        return false;
+    case IDC_APP_SETTINGS:
+        EditApplicationDefaults();
+        return false;
+    case IDC_PROJECT_SETTINGS:
+        EditProjectSettings();
+        return false;
     case IDC_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);
         *result = 0;
@@ -126,6 +155,7 @@ void OnClose(HWND window)
 
 void OnDestroy()
 {
+    DetachPanes();
     ClearProject();
     g_mainWindow = nullptr;
     PostQuitMessage(0);
@@ -221,20 +251,4 @@ HWND CreateMainStatusBar(HWND mainWindow)
     int edge = -1;
     SendMessageA(status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&edge));
     return status;
-}
-
-HWND FolderTreeWindow()
-{
-    return g_folderTree;
-}
-
-HWND FileListWindow()
-{
-    return g_fileList;
-}
-
-void SetPaneViews(HWND tree, HWND list)
-{
-    g_folderTree = tree;
-    g_fileList = list;
 }

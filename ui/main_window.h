@@ -15,11 +15,8 @@ bool SaveProject();
 HWND CreateMainToolbar(HWND mainWindow);
 HWND CreateMainStatusBar(HWND mainWindow);
 
-// The pane views, none until they exist.
-HWND FolderTreeWindow();
-HWND FileListWindow();
-void SetPaneViews(HWND tree, HWND list);
-
 // Set while a pane holds the keyboard focus; the message loop offers the pane accelerators only then.
 extern bool TreeHasFocus;
 extern bool ListHasFocus;
+// Turns Delete, F2 and F5 into the main window's commands, only while a pane has the focus.
+bool TranslatePaneAccelerator(HWND mainWindow, HACCEL paneAccelerators, MSG* msg);

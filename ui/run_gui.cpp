@@ -13,10 +13,16 @@
 
 UINT g_internalClipboardFormat;
 
-namespace {
-
 // The pane accelerators (Delete, F2, F5) are offered only while a pane has the focus, so the
 // keys reach label editors and dialogs unchanged.
+bool TranslatePaneAccelerator(HWND mainWindow, HACCEL paneAccelerators, MSG* msg)
+{
+    HACCEL table = (TreeHasFocus || ListHasFocus) ? paneAccelerators : nullptr;
+    return TranslateAcceleratorA(mainWindow, table, msg) != 0;
+}
+
+namespace {
+
 void RunMessageLoop(HWND mainWindow, HACCEL paneAccelerators)
 {
     MSG msg;
@@ -27,8 +33,7 @@ void RunMessageLoop(HWND mainWindow, HACCEL paneAccelerators)
         }
         if (GetMessageA(&msg, nullptr, 0, 0) == 0)
             break;
-        HACCEL table = (TreeHasFocus || ListHasFocus) ? paneAccelerators : nullptr;
-        if (!TranslateAcceleratorA(mainWindow, table, &msg)) {
+        if (!TranslatePaneAccelerator(mainWindow, paneAccelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

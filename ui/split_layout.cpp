@@ -8,6 +8,7 @@
 #include "core/settings_document.h"
 #include "ui/list_layout.h"
 #include "ui/main_window.h"
+#include "ui/pane_view.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ void CreateMainChildren(HWND mainWindow)
                                       WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, split + g_paneLeft,
                                       g_paneTop, width - split, height, mainWindow, nullptr, instance,
                                       nullptr);
+    CreatePanes(panes.leftPane, panes.rightPane);
 }
 
 void LayoutPanes(HWND mainWindow)
@@ -126,8 +128,6 @@ void LayoutPanes(HWND mainWindow)
     SetWindowPos(panes.leftPane, nullptr, g_paneLeft, 0, split - kSplitBarWidth, height, SWP_NOZORDER);
     SetWindowPos(panes.rightPane, nullptr, split + g_paneLeft, g_paneTop, width - split, height,
                  SWP_NOZORDER);
-    FitViewToPane(FolderTreeWindow(), panes.leftPane);
-    FitViewToPane(FileListWindow(), panes.rightPane);
 }
 
 void FitViewToPane(HWND view, HWND pane)

@@ -16,61 +16,12 @@
 #include "project/project_state.h"
 #include "project/project_tree.h"
 #include "resources/resource.h"
+#include "tests/support/main_window_fixture_win32.h"
 #include "tests/support/modal_watcher_win32.h"
 #include "tests/support/temp_dir.h"
 #include "ui/split_layout.h"
 
-namespace {
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
-        InitCommonControlsEx(&controls);
-        AppSettings = new SettingsDocument;
-        OpenProject("");
-        Panes() = PaneWindows();
-        SplitPosition() = 128;
-        RegisterMainWindowClass(GetModuleHandleA(nullptr));
-        if (CreatesWindowInSetUp())
-            CreateMain();
-    }
-    virtual bool CreatesWindowInSetUp() { return true; }
-    void CreateMain()
-    {
-        window = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 512, 384,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(window, nullptr);
-        ShowWindow(window, SW_SHOWNORMAL);
-    }
-    void TearDown() override
-    {
-        if (window != nullptr)
-            DestroyWindow(window);
-        ProjectArgument[0] = '\0';
-        // Drain the quit message posted by the destruction.
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        DestroyDocuments();
-    }
-    int Width(HWND child)
-    {
-        RECT box;
-        GetWindowRect(child, &box);
-        return box.right - box.left;
-    }
-    int ClientWidth()
-    {
-        RECT client;
-        GetClientRect(window, &client);
-        return client.right;
-    }
-    HWND window = nullptr;
-};
-
-}  // namespace
+using MainWindowTest = MainWindowFixture;
 
 TEST_F(MainWindowTest, ChildrenAndToolbar)
 {
