@@ -1,5 +1,6 @@
 // The headless drag harness under Wine's null graphics driver: DoDragDrop, driven by the scripted
-// drop source, reaches a window's drop target at the scripted points.
+// drop source, reaches a window's drop target at the scripted points, from this process and from
+// drag_files.exe in another.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "dnd/drop_target.h"
+#include "tests/support/drag_files_win32.h"
 #include "tests/support/drag_script_win32.h"
 #include "tests/support/drop_data_win32.h"
 #include "tests/support/recording_drop_target_win32.h"
@@ -81,6 +83,22 @@ TEST_F(DragHarnessTest, RefusedDataAndCancelEndWithoutDrop)
                                          "DragOver 390,290", "DragLeave"}));
     }
     EXPECT_TRUE(target.droppedPaths.empty());
+}
+
+TEST_F(DragHarnessTest, FilesDroppedFromAnotherProcess)
+{
+    RecordingDropTarget target(CF_HDROP, DROPEFFECT_COPY);
+    DropTargetWindow window(kTargetRect, &target);
+    ASSERT_EQ(window.Registration(), S_OK);
+    ProcessResult run =
+        RunWhilePumping(DragFilesCommandLine({kOutside, kInsideA, kInsideB}, kPaths));
+    ASSERT_TRUE(run.finished) << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(run.output, "60,60 none\r\n250,200 copy\r\n390,290 copy\r\n"
+                          "result DRAGDROP_S_DROP copy\r\n");
+    EXPECT_EQ(target.Trace(),
+              (Texts{"DragEnter 250,200", "DragOver 250,200", "DragOver 390,290", "Drop 390,290"}));
+    EXPECT_EQ(target.droppedPaths, kPaths);
 }
 
 // The program's own target is the one OLE calls on the registered window; it keeps the drag's
