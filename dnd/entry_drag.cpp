@@ -18,11 +18,11 @@ const EntryPayload* ReadEntryPayload(const void* data, size_t bytes)
     return payload;
 }
 
-void DoEntryDragDrop(const EntryPayload* payload)
+IDataObject* MakeEntryDataObject(const EntryPayload* payload)
 {
     CDataObject* data = new (std::nothrow) CDataObject;
     if (data == nullptr)
-        return;
+        return nullptr;
     size_t size = EntryPayloadSize(payload->count);
     HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     void* copy = handle != nullptr ? GlobalLock(handle) : nullptr;
@@ -30,7 +30,7 @@ void DoEntryDragDrop(const EntryPayload* payload)
         if (handle != nullptr)
             GlobalFree(handle);
         data->Release();
-        return;
+        return nullptr;
     }
     memcpy(copy, payload, size);
     GlobalUnlock(handle);
@@ -39,17 +39,25 @@ void DoEntryDragDrop(const EntryPayload* payload)
     STGMEDIUM medium = {};
     medium.tymed = TYMED_HGLOBAL;
     medium.hGlobal = handle;
-    HRESULT stored = data->SetData(&format, &medium, TRUE);
-    if (stored == S_OK) {
-        CDropSource* source = new (std::nothrow) CDropSource;
-        if (source != nullptr) {
-            DWORD effect = DROPEFFECT_NONE;
-            DoDragDrop(data, source, DROPEFFECT_MOVE, &effect);
-            source->Release();
-        }
-    }
-    // The data object owns the handle once SetData took it.
-    data->Release();
-    if (stored != S_OK)
+    // From here on the data object owns the handle, unless it refused it.
+    if (data->SetData(&format, &medium, TRUE) != S_OK) {
+        data->Release();
         GlobalFree(handle);
+        return nullptr;
+    }
+    return data;
+}
+
+void DoEntryDragDrop(const EntryPayload* payload)
+{
+    IDataObject* data = MakeEntryDataObject(payload);
+    if (data == nullptr)
+        return;
+    CDropSource* source = new (std::nothrow) CDropSource;
+    if (source != nullptr) {
+        DWORD effect = DROPEFFECT_NONE;
+        DoDragDrop(data, source, DROPEFFECT_MOVE, &effect);
+        source->Release();
+    }
+    data->Release();
 }

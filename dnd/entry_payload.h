@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <ole2.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,10 @@ inline ProjectNode* const* EntryPayloadNodes(const EntryPayload* payload)
 // The payload in `bytes` bytes of data in the private format, or none when the data cannot hold
 // the count it announces (another program may register the same format name).
 const EntryPayload* ReadEntryPayload(const void* data, size_t bytes);
+
+// A data object (one reference, the caller's) holding a copy of the payload in the private
+// format; none when memory runs out.
+IDataObject* MakeEntryDataObject(const EntryPayload* payload);
 
 // Drags the payload in the private format, allowing only a move, and returns when the drag has
 // ended. The receiving drop target carries out the move; nothing is reported here.
