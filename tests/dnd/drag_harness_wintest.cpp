@@ -42,8 +42,10 @@ TEST_F(DragHarnessTest, FilesEnterLeaveAndDropInProcess)
     IDataObject* data = MakeFileDataObject(kPaths);
     ScriptedDropSource source({kOutside, kInsideA, kOutside, kInsideB});
     DWORD effect = 0xFF;
-    EXPECT_EQ(source.Run(data, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_DROP);
+    EXPECT_EQ(source.Run(data, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect, MK_CONTROL),
+              DRAGDROP_S_DROP);
     data->Release();
+    EXPECT_EQ(GetKeyState(VK_CONTROL) & 0x8000, 0);
 
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(source.Feedback(),
@@ -52,6 +54,7 @@ TEST_F(DragHarnessTest, FilesEnterLeaveAndDropInProcess)
                                      "DragEnter 390,290", "DragOver 390,290", "Drop 390,290"}));
     ASSERT_FALSE(target.calls.empty());
     EXPECT_EQ(target.calls[0].allowed, static_cast<DWORD>(DROPEFFECT_COPY | DROPEFFECT_MOVE));
+    EXPECT_EQ(target.calls.back().keys, static_cast<DWORD>(MK_CONTROL));
     EXPECT_EQ(target.droppedPaths, kPaths);
 }
 

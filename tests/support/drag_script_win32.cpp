@@ -1,5 +1,6 @@
 #include "tests/support/drag_script_win32.h"
 
+#include <cstring>
 #include <utility>
 
 ScriptedDropSource::ScriptedDropSource(std::vector<POINT> points, Ending ending, int callsPerPoint)
@@ -56,11 +57,28 @@ HRESULT ScriptedDropSource::GiveFeedback(DWORD effect)
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 
-HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect)
+HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect,
+                                DWORD heldKeys)
 {
+    static const struct {
+        DWORD bit;
+        int key;
+    } kKeys[] = {{MK_LBUTTON, VK_LBUTTON}, {MK_RBUTTON, VK_RBUTTON}, {MK_MBUTTON, VK_MBUTTON},
+                 {MK_SHIFT, VK_SHIFT},     {MK_CONTROL, VK_CONTROL}, {MK_ALT, VK_MENU}};
+    BYTE before[256];
+    GetKeyboardState(before);
+    BYTE held[256];
+    memcpy(held, before, sizeof held);
+    for (const auto& key : kKeys) {
+        if (heldKeys & key.bit)
+            held[key.key] |= 0x80;
+    }
+    SetKeyboardState(held);
     if (!points_.empty())
         SetCursorPos(points_[0].x, points_[0].y);
-    return DoDragDrop(data, this, allowedEffects, effect);
+    HRESULT result = DoDragDrop(data, this, allowedEffects, effect);
+    SetKeyboardState(before);
+    return result;
 }
 
 const char* EffectName(DWORD effect)

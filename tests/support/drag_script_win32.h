@@ -37,8 +37,10 @@ public:
     const std::vector<DWORD>& Feedback() const { return feedback_; }
     int Queries() const { return calls_; }
 
-    // Puts the cursor on the first point and runs DoDragDrop with this source.
-    HRESULT Run(IDataObject* data, DWORD allowedEffects, DWORD* effect);
+    // Puts the cursor on the first point and runs DoDragDrop with this source. `heldKeys` (MK_*
+    // bits) are down in the thread's keyboard state for the drag, which is where OLE reads the
+    // key state that it passes to the drop target.
+    HRESULT Run(IDataObject* data, DWORD allowedEffects, DWORD* effect, DWORD heldKeys = 0);
 
 private:
     std::vector<POINT> points_;

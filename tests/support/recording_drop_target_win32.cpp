@@ -34,31 +34,31 @@ DWORD RecordingDropTarget::Answer(DWORD allowed) const
     return offered_ ? (answer_ & allowed) : DROPEFFECT_NONE;
 }
 
-HRESULT RecordingDropTarget::DragEnter(IDataObject* data, DWORD, POINTL point, DWORD* effect)
+HRESULT RecordingDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect)
 {
     FORMATETC format = MakeFormatEtc(accepted_);
     offered_ = data->QueryGetData(&format) == S_OK;
-    calls.push_back({"DragEnter", {point.x, point.y}, *effect});
+    calls.push_back({"DragEnter", {point.x, point.y}, *effect, keys});
     *effect = Answer(*effect);
     return S_OK;
 }
 
-HRESULT RecordingDropTarget::DragOver(DWORD, POINTL point, DWORD* effect)
+HRESULT RecordingDropTarget::DragOver(DWORD keys, POINTL point, DWORD* effect)
 {
-    calls.push_back({"DragOver", {point.x, point.y}, *effect});
+    calls.push_back({"DragOver", {point.x, point.y}, *effect, keys});
     *effect = Answer(*effect);
     return S_OK;
 }
 
 HRESULT RecordingDropTarget::DragLeave()
 {
-    calls.push_back({"DragLeave", {0, 0}, 0});
+    calls.push_back({"DragLeave", {0, 0}, 0, 0});
     return S_OK;
 }
 
-HRESULT RecordingDropTarget::Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect)
+HRESULT RecordingDropTarget::Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect)
 {
-    calls.push_back({"Drop", {point.x, point.y}, *effect});
+    calls.push_back({"Drop", {point.x, point.y}, *effect, keys});
     FORMATETC format = MakeFormatEtc(accepted_);
     STGMEDIUM medium = {};
     if (data->GetData(&format, &medium) != S_OK) {

@@ -14,6 +14,7 @@ public:
         std::string name;  // "DragEnter", "DragOver", "DragLeave", "Drop"
         POINT point;       // zero for DragLeave
         DWORD allowed;     // the effects OLE offered; zero for DragLeave
+        DWORD keys;        // the key state (MK_*); zero for DragLeave
     };
 
     RecordingDropTarget(CLIPFORMAT accepted, DWORD answer);
