@@ -32,10 +32,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escapePressed, DWORD keyState) override;
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override;
 
-    const std::vector<POINT>& Points() const { return points_; }
     // Per point, the last effect given while the cursor stood there.
     const std::vector<DWORD>& Feedback() const { return feedback_; }
-    int Queries() const { return calls_; }
 
     // Puts the cursor on the first point and runs DoDragDrop with this source. `heldKeys` (MK_*
     // bits) are down in the thread's keyboard state for the drag, which is where OLE reads the
