@@ -11,6 +11,7 @@
 #include "project/properties.h"
 #include "resources/resource.h"
 #include "ui/password_edit.h"
+#include "ui/shell_dialogs.h"
 #include "ui/trackbar.h"
 
 namespace {
@@ -183,6 +184,7 @@ INT_PTR OnInitDialog(HWND dialog)
     if (HWND password = GetDlgItem(dialog, kPasswordRow.valueControl))
         FilterPasswordInput(password);
     LoadPropertyControls(dialog, *g_state.scope);
+    CenterOverOwner(dialog, GetWindow(dialog, GW_OWNER));  // not at the frame's corner
     return TRUE;
 }
 
