@@ -186,3 +186,23 @@ TEST_F(MainWindowStartTest, ABrokenProjectOnTheCommandLineIsReportedAndLeavesAnE
     EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
     EXPECT_STREQ(CurrentProjectPath, "");
 }
+
+TEST_F(MainWindowTest, SettingsCommandsOpenTheirDialogsAndRefreshTheStatusLine)
+{
+    ModalWatcher defaults("パックレンの設定", IDOK);
+    SendMessageA(window, WM_COMMAND, IDC_APP_SETTINGS, 0);
+    ASSERT_TRUE(defaults.Wait().found);
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "COMPRESSLEVEL"), "6");
+
+    // The project's own level, switched on in its dialog, reaches the root and the status bar.
+    ModalWatcher project("プロジェクトの設定", IDOK, 20000, [](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
+        SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "2");
+    });
+    SendMessageA(window, WM_COMMAND, IDC_PROJECT_SETTINGS, 0);
+    ASSERT_TRUE(project.Wait().found);
+    EXPECT_EQ(ProjectRoot()->level, 2);
+    char status[128] = "";
+    SendMessageA(Panes().statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_STREQ(status, "圧縮レベル:2 パスワード:");
+}
