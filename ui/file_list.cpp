@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include "core/format_text.h"
-#include "project/entry_names.h"
 #include "project/list_columns.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
@@ -145,15 +144,8 @@ LRESULT OnEndLabelEdit(const NMLVDISPINFOA* edit)
 {
     if ((edit->item.mask & LVIF_TEXT) == 0 || edit->item.pszText == nullptr)
         return 0;
-    // A refusal's message box takes the focus from the edit, which ends the edit a second time.
-    static bool renaming;
-    if (renaming)
-        return 0;
     ProjectNode* node = RowNode(edit->item.iItem);
-    renaming = true;
-    bool renamed = node != nullptr && RenameEntry(node, edit->item.pszText);
-    renaming = false;
-    if (!renamed)
+    if (!RenameFromLabelEdit(node, edit->item.pszText))
         return 0;
     HWND tree = FolderTreeWindow();
     if (node->treeItem != nullptr && tree != nullptr) {

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "project/entry_names.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_tree.h"
@@ -65,15 +64,7 @@ LRESULT OnEndLabelEdit(const NMTVDISPINFOA* edit)
 {
     if (edit->item.pszText == nullptr)
         return 0;
-    // A refusal's message box takes the focus from the edit, which ends the edit a second time.
-    static bool renaming;
-    if (renaming)
-        return 0;
-    ProjectNode* node = ItemNode(edit->item.hItem);
-    renaming = true;
-    bool renamed = node != nullptr && RenameEntry(node, edit->item.pszText);
-    renaming = false;
-    return renamed ? 1 : 0;
+    return RenameFromLabelEdit(ItemNode(edit->item.hItem), edit->item.pszText) ? 1 : 0;
 }
 
 void OnSetFocus()

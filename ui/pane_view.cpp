@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "core/app_state_win32.h"
+#include "project/entry_names.h"
 #include "project/project_node.h"
 #include "project/project_view.h"
 #include "ui/file_list.h"
@@ -99,4 +100,15 @@ void LockPaneUpdates(bool locked)
     } else if (g_lockDepth > 0 && --g_lockDepth == 0) {
         LockWindowUpdate(nullptr);
     }
+}
+
+bool RenameFromLabelEdit(ProjectNode* node, const char* text)
+{
+    static bool renaming;
+    if (renaming || node == nullptr)
+        return false;
+    renaming = true;
+    bool renamed = RenameEntry(node, text);
+    renaming = false;
+    return renamed;
 }

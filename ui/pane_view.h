@@ -22,3 +22,8 @@ struct FolderImages {
 const FolderImages& SystemFolderImages();
 // Holds the main window's drawing while many rows and items change; calls nest.
 void LockPaneUpdates(bool locked);
+
+struct ProjectNode;
+// The end of a label edit in either pane: RenameEntry once. A refusal's message box takes the
+// focus from the edit, which ends the edit a second time; that second end is refused quietly.
+bool RenameFromLabelEdit(ProjectNode* node, const char* text);
