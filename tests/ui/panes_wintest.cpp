@@ -2,6 +2,7 @@
 // checked both in the controls and in the project model.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -426,4 +427,58 @@ TEST_F(PanesTest, PropertiesFromTheListGoToEverySelectedRow)
     }
     EXPECT_EQ(Child(ProjectRoot(), "zeta")->level, -1);
     EXPECT_EQ(StatusText(), "圧縮レベル:3 パスワード:pw");
+}
+
+TEST_F(PanesTest, AShortcutShowsTheShellsIconWithTheLinkOverlay)
+{
+    std::string target = disk.WriteFile("target.txt", "t");
+    std::string shortcut = disk.Join("link.lnk");
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                               reinterpret_cast<void**>(&link)),
+              S_OK);
+    link->SetPath(target.c_str());
+    IPersistFile* file = nullptr;
+    ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
+    ASSERT_EQ(file->Save(wide, TRUE), S_OK);
+    file->Release();
+    link->Release();
+
+    for (const std::string& path : {target, shortcut})
+        AddDiskPath(path.c_str(), false, ProjectRoot());
+    FillFileList();
+    std::vector<UINT> overlays;
+    for (int row = 0; row < 2; ++row) {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE | LVIF_STATE;
+        item.iItem = row;
+        item.stateMask = LVIS_OVERLAYMASK;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        EXPECT_GE(item.iImage, 0) << row;
+        overlays.push_back(item.state & LVIS_OVERLAYMASK);
+    }
+    EXPECT_EQ(Cell(0, 0), "link.lnk");
+    EXPECT_EQ(overlays, (std::vector<UINT>{INDEXTOOVERLAYMASK(2), 0}));
+    CoUninitialize();
+}
+
+class PanesStartTest : public PanesTest {
+protected:
+    bool CreatesWindowInSetUp() override { return false; }
+};
+
+TEST_F(PanesStartTest, MissingColumnWidthsKeepTheirDefaults)
+{
+    AppSettings->SetValue("WINDOW", "ListColumnWidth", "50,60");
+    AppSettings->SetValue("WINDOW", "ListSortColumn", "-2147483646");
+    CreateMain();
+    list = FileListWindow();
+    std::vector<int> widths;
+    for (int i = 0; i < 4; ++i)
+        widths.push_back(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)));
+    EXPECT_EQ(widths, (std::vector<int>{50, 60, 120, 240}));
+    EXPECT_EQ(CurrentListLayout().sortKey, 2 | INT32_MIN);
 }
