@@ -203,7 +203,11 @@ void ResetFolderTree()
 {
     if (g_tree == nullptr)
         return;
+    // The items' nodes are already freed: no selection change may reach them while they go.
+    bool suppressed = TreeSelectionSuppressed;
+    TreeSelectionSuppressed = true;
     SendMessageA(g_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    TreeSelectionSuppressed = suppressed;
     ProjectNode* root = ProjectRoot();
     const FolderImages& images = SystemFolderImages();
     HTREEITEM item = InsertItem(root, TVI_ROOT, TVI_LAST, images.closed, images.closed);
