@@ -36,18 +36,6 @@ struct Column {
 const Column kColumns[kListColumnCount] = {
     {"名前", LVCFMT_LEFT}, {"サイズ", LVCFMT_RIGHT}, {"更新日時", LVCFMT_LEFT}, {"元ファイル", LVCFMT_LEFT}};
 
-ProjectNode* RowNode(int row)
-{
-    if (row < 0)
-        return nullptr;
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(g_list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-        return nullptr;
-    return reinterpret_cast<ProjectNode*>(item.lParam);
-}
-
 int FindRow(const ProjectNode* node)
 {
     LVFINDINFOA find = {};
@@ -59,14 +47,6 @@ int FindRow(const ProjectNode* node)
 int NextRow(int after, UINT state)
 {
     return static_cast<int>(SendMessageA(g_list, LVM_GETNEXTITEM, after, state));
-}
-
-void SetRowState(int row, UINT state, UINT mask)
-{
-    LVITEMA item = {};
-    item.state = state;
-    item.stateMask = mask;
-    SendMessageA(g_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
 void SetSubItemText(int row, int column, char* text)
@@ -123,7 +103,7 @@ void OnGetDisplayInfo(NMLVDISPINFOA* info)
     LVITEMA& item = info->item;
     if (item.iSubItem != 0 || (item.mask & LVIF_IMAGE) == 0)
         return;
-    ProjectNode* node = RowNode(item.iItem);
+    ProjectNode* node = ListRowNode(item.iItem);
     if (node == nullptr)
         return;
     SHFILEINFOA file = {};
@@ -144,7 +124,7 @@ LRESULT OnEndLabelEdit(const NMLVDISPINFOA* edit)
 {
     if ((edit->item.mask & LVIF_TEXT) == 0 || edit->item.pszText == nullptr)
         return 0;
-    ProjectNode* node = RowNode(edit->item.iItem);
+    ProjectNode* node = ListRowNode(edit->item.iItem);
     if (!RenameFromLabelEdit(node, edit->item.pszText))
         return 0;
     HWND tree = FolderTreeWindow();
@@ -162,7 +142,7 @@ void OnItemChanged(const NMLISTVIEW* change)
 {
     if ((change->uNewState & LVIS_SELECTED) == 0)
         return;
-    ProjectNode* node = RowNode(change->iItem);
+    ProjectNode* node = ListRowNode(change->iItem);
     if (node == nullptr)
         return;
     g_lastSelected = node;
@@ -179,7 +159,7 @@ void OnSetFocus()
 // A folder row opens the folder; a file row does nothing.
 void OpenRow(int row)
 {
-    ProjectNode* node = RowNode(row);
+    ProjectNode* node = ListRowNode(row);
     if (node != nullptr && node->IsFolder())
         SelectFolder(node);
 }
@@ -195,11 +175,7 @@ void OnColumnClick(const NMLISTVIEW* click)
 
 void OnRightClick(HWND pane)
 {
-    LVHITTESTINFO hit = {};
-    GetCursorPos(&hit.pt);
-    ScreenToClient(g_list, &hit.pt);
-    int row = static_cast<int>(SendMessageA(g_list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    ContextNode = (hit.flags & LVHT_ONITEM) != 0 ? RowNode(row) : nullptr;
+    ContextNode = ListNodeAtCursor();
     ShowEntryMenu(pane, ContextNode == nullptr);
 }
 
@@ -280,6 +256,37 @@ LRESULT CALLBACK ListControlProc(HWND list, UINT message, WPARAM wParam, LPARAM 
 }
 
 }  // namespace
+
+ProjectNode* ListRowNode(int row)
+{
+    if (row < 0 || g_list == nullptr)
+        return nullptr;
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(g_list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return nullptr;
+    return reinterpret_cast<ProjectNode*>(item.lParam);
+}
+
+ProjectNode* ListNodeAtCursor()
+{
+    if (g_list == nullptr)
+        return nullptr;
+    LVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(g_list, &hit.pt);
+    int row = static_cast<int>(SendMessageA(g_list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return (hit.flags & LVHT_ONITEM) != 0 ? ListRowNode(row) : nullptr;
+}
+
+void SetListRowState(int row, UINT state, UINT mask)
+{
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageA(g_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
 
 HWND CreateFileList(HWND pane)
 {
@@ -390,7 +397,7 @@ void DeleteSelectedRows()
     for (int row = static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
         if ((SendMessageA(g_list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) == 0)
             continue;
-        ProjectNode* node = RowNode(row);
+        ProjectNode* node = ListRowNode(row);
         SendMessageA(g_list, LVM_DELETEITEM, row, 0);
         DeleteEntry(node);
     }
@@ -401,11 +408,11 @@ void SelectOnlyEntryRow(ProjectNode* node)
 {
     if (g_list == nullptr)
         return;
-    SetRowState(-1, 0, LVIS_SELECTED);
+    SetListRowState(-1, 0, LVIS_SELECTED);
     int row = FindRow(node);
     if (row < 0)
         return;
-    SetRowState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SetListRowState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     SendMessageA(g_list, LVM_ENSUREVISIBLE, row, FALSE);
 }
 
@@ -433,7 +440,7 @@ std::vector<ProjectNode*> SelectedRowEntries()
     if (g_list == nullptr)
         return entries;
     for (int row = NextRow(-1, LVNI_SELECTED); row >= 0; row = NextRow(row, LVNI_SELECTED)) {
-        if (ProjectNode* node = RowNode(row))
+        if (ProjectNode* node = ListRowNode(row))
             entries.push_back(node);
     }
     return entries;

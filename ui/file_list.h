@@ -24,6 +24,12 @@ void DeleteEntryRow(ProjectNode* node);
 // Deletes the entries of the selected rows with their rows.
 void DeleteSelectedRows();
 void SelectOnlyEntryRow(ProjectNode* node);
+// The entry of a row; none when the row's data cannot be read.
+ProjectNode* ListRowNode(int row);
+// The entry whose row's icon or label is under the mouse cursor, or none.
+ProjectNode* ListNodeAtCursor();
+// LVM_SETITEMSTATE on one row, or on every row with -1.
+void SetListRowState(int row, UINT state, UINT mask);
 void EditEntryRowLabel(ProjectNode* node);
 // The rename command for the list: edits the focused row while the list has the focus.
 void StartListRename();

@@ -22,7 +22,9 @@ namespace {
 HWND g_tree;
 WNDPROC g_treeControlProc;
 
-ProjectNode* ItemNode(HTREEITEM item)
+}  // namespace
+
+ProjectNode* TreeItemNode(HTREEITEM item)
 {
     if (item == nullptr)
         return nullptr;
@@ -33,6 +35,21 @@ ProjectNode* ItemNode(HTREEITEM item)
         return nullptr;
     return reinterpret_cast<ProjectNode*>(data.lParam);
 }
+
+ProjectNode* TreeNodeAtCursor()
+{
+    if (g_tree == nullptr)
+        return nullptr;
+    TVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(g_tree, &hit.pt);
+    SendMessageA(g_tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if ((hit.flags & TVHT_ONITEM) == 0)
+        return nullptr;
+    return TreeItemNode(hit.hItem);
+}
+
+namespace {
 
 HTREEITEM InsertItem(ProjectNode* node, HTREEITEM parent, HTREEITEM after, int image, int selectedImage)
 {
@@ -52,7 +69,7 @@ void OnSelectionChanged(const NMTREEVIEWA* change)
 {
     if (TreeSelectionSuppressed)
         return;
-    ProjectNode* folder = ItemNode(change->itemNew.hItem);
+    ProjectNode* folder = TreeItemNode(change->itemNew.hItem);
     if (folder == nullptr)
         return;  // the items are going
     SetCurrentFolder(folder);
@@ -64,7 +81,7 @@ LRESULT OnEndLabelEdit(const NMTVDISPINFOA* edit)
 {
     if (edit->item.pszText == nullptr)
         return 0;
-    return RenameFromLabelEdit(ItemNode(edit->item.hItem), edit->item.pszText) ? 1 : 0;
+    return RenameFromLabelEdit(TreeItemNode(edit->item.hItem), edit->item.pszText) ? 1 : 0;
 }
 
 void OnSetFocus()
@@ -76,13 +93,7 @@ void OnSetFocus()
 
 void OnRightClick(HWND pane)
 {
-    TVHITTESTINFO hit = {};
-    GetCursorPos(&hit.pt);
-    ScreenToClient(g_tree, &hit.pt);
-    SendMessageA(g_tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    if ((hit.flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON)) == 0)
-        return;
-    ProjectNode* node = ItemNode(hit.hItem);
+    ProjectNode* node = TreeNodeAtCursor();
     if (node == nullptr)
         return;
     ContextNode = node;
@@ -256,7 +267,7 @@ void DeleteSelection()
     if (TreeHasFocus && g_tree != nullptr) {
         LockPaneUpdates(true);
         HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageA(g_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        ProjectNode* node = ItemNode(selected);
+        ProjectNode* node = TreeItemNode(selected);
         if (node != nullptr && node != ProjectRoot())
             DeleteEntry(node);
         LockPaneUpdates(false);

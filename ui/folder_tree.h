@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 struct ProjectNode;
 
@@ -18,6 +19,10 @@ void ResetFolderTree();
 void AddFolderTreeItem(ProjectNode* folder);
 void DeleteFolderTreeItem(ProjectNode* folder);
 void ExpandFolderTreeItem(ProjectNode* folder);
+// The folder of an item; none when the item's data cannot be read.
+ProjectNode* TreeItemNode(HTREEITEM item);
+// The folder whose item's icon or label is under the mouse cursor, or none.
+ProjectNode* TreeNodeAtCursor();
 // Makes the folder current by selecting its item; the selection change refills the list.
 void SelectFolder(ProjectNode* folder);
 // The parent of the current folder becomes current; nothing at the root.
