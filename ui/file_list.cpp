@@ -14,6 +14,7 @@
 #include "ui/folder_tree.h"
 #include "ui/list_layout.h"
 #include "ui/main_window.h"
+#include "ui/pane_drag.h"
 #include "ui/pane_view.h"
 #include "ui/property_dialog.h"
 #include "ui/split_layout.h"
@@ -209,6 +210,9 @@ LRESULT OnNotify(HWND pane, NMHDR* header)
         break;
     case NM_RCLICK:
         OnRightClick(pane);
+        break;
+    case LVN_BEGINDRAG:
+        StartEntryDrag(nullptr);  // the selected rows
         break;
     }
     return DefWindowProcA(pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(header));

@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "ui/file_list.h"
 #include "ui/main_window.h"
+#include "ui/pane_drag.h"
 #include "ui/pane_view.h"
 #include "ui/property_dialog.h"
 #include "ui/split_layout.h"
@@ -100,6 +101,13 @@ void OnRightClick(HWND pane)
     ShowEntryMenu(pane, false);
 }
 
+// Without a node the drag would take the list's selection instead; an unreadable item drags nothing.
+void OnBeginDrag(const NMTREEVIEWA* drag)
+{
+    if (ProjectNode* node = TreeItemNode(drag->itemNew.hItem))
+        StartEntryDrag(node);
+}
+
 LRESULT OnNotify(HWND pane, NMHDR* header)
 {
     if (g_tree == nullptr || header->idFrom != kFolderTreeId)
@@ -118,6 +126,9 @@ LRESULT OnNotify(HWND pane, NMHDR* header)
         break;
     case NM_RCLICK:
         OnRightClick(pane);
+        break;
+    case TVN_BEGINDRAGA:
+        OnBeginDrag(reinterpret_cast<NMTREEVIEWA*>(header));
         break;
     }
     return DefWindowProcA(pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(header));
