@@ -22,6 +22,7 @@ bool g_autoClose;
 SIZE g_dialogSize;
 SIZE g_logSize;
 HANDLE g_worker;
+bool g_running;
 // Written by the worker, read once it has ended.
 bool g_built;
 
@@ -157,6 +158,7 @@ bool StartCompressJob(HWND owner, const char* outputPath, bool autoClose)
     g_built = false;
     g_filesDone = 0;
     g_pendingLog.clear();
+    g_running = true;
     INT_PTR shown = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_COMPRESS_JOB), owner,
                                     CompressJobDialogProc, 0);
     // The dialog closes only after the build; the worker's last steps follow at once. Messages
@@ -170,11 +172,17 @@ bool StartCompressJob(HWND owner, const char* outputPath, bool autoClose)
         CloseHandle(g_worker);
         g_worker = nullptr;
     }
+    g_running = false;
     if (shown == -1) {
         ReportError("圧縮処理の画面を開けませんでした", "パックレン：圧縮処理");
         return false;
     }
     return g_built;
+}
+
+bool CompressJobRunning()
+{
+    return g_running;
 }
 
 INT_PTR CALLBACK CompressJobDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

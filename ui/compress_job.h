@@ -11,6 +11,10 @@
 // dialog when the path does not fit in 259 bytes.
 bool StartCompressJob(HWND owner, const char* outputPath, bool autoClose);
 
+// True from the opening of the job's dialog until its worker has ended and the dialog is gone:
+// the project tree must not change while the worker reads it.
+bool CompressJobRunning();
+
 INT_PTR CALLBACK CompressJobDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The worker; its argument is the dialog.
