@@ -1,5 +1,16 @@
 #include "dnd/drop_target.h"
 
+#include <shellapi.h>
+
+#include <array>
+#include <vector>
+
+#include "dnd/data_object.h"
+#include "dnd/entry_payload.h"
+#include "project/project_tree.h"
+#include "ui/compress_job.h"
+#include "ui/pane_drag.h"
+
 CDropTarget& CDropTarget::Instance()
 {
     static CDropTarget target;
@@ -33,22 +44,116 @@ HRESULT CDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point, 
     return DragOver(keyState, point, effect);
 }
 
-// Until the panes can name the folder under the cursor, no folder takes anything: every drag is
-// refused with no effect, and OLE ends it with DragLeave.
-HRESULT CDropTarget::DragOver(DWORD, POINTL, DWORD* effect)
+namespace {
+
+const DWORD kRefused = DROPEFFECT_NONE;
+
+bool Offers(IDataObject* data, CLIPFORMAT format)
 {
-    *effect = DROPEFFECT_NONE;
+    FORMATETC query = MakeFormatEtc(format);
+    return data != nullptr && data->QueryGetData(&query) == S_OK;
+}
+
+CLIPFORMAT EntryFormat()
+{
+    return static_cast<CLIPFORMAT>(g_internalClipboardFormat);
+}
+
+// Hands the drag's entry payload to `use`; false when there is none to read. Another program may
+// offer data under the same format name, so the record is checked against its size.
+template <typename Use>
+bool UseEntryPayload(IDataObject* data, Use use)
+{
+    FORMATETC format = MakeFormatEtc(EntryFormat());
+    STGMEDIUM medium = {};
+    if (data->GetData(&format, &medium) != S_OK)
+        return false;
+    const EntryPayload* payload = nullptr;
+    if (medium.tymed == TYMED_HGLOBAL) {
+        if (const void* bytes = GlobalLock(medium.hGlobal)) {
+            payload = ReadEntryPayload(bytes, GlobalSize(medium.hGlobal));
+            if (payload != nullptr)
+                use(payload);
+            GlobalUnlock(medium.hGlobal);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return payload != nullptr;
+}
+
+// Entries always move and shell files are always copied in, whatever keys are held and whatever
+// the source allows.
+DWORD HoverEffect(IDataObject* data, POINT point)
+{
+    if (Offers(data, EntryFormat())) {
+        DWORD effect = kRefused;
+        UseEntryPayload(data, [&](const EntryPayload* payload) {
+            if (ResolveDropTarget(point, payload) != nullptr)
+                effect = DROPEFFECT_MOVE;
+        });
+        return effect;
+    }
+    if (Offers(data, CF_HDROP)) {
+        const EntryPayload anyFolder = {nullptr, 0};
+        return ResolveDropTarget(point, &anyFolder) != nullptr ? DROPEFFECT_COPY : kRefused;
+    }
+    return kRefused;
+}
+
+void AddShellFiles(HDROP drop)
+{
+    constexpr UINT kPathSize = 260;
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::array<char, kPathSize>> paths(count);
+    std::vector<const char*> texts(count);
+    for (UINT i = 0; i < count; ++i) {
+        paths[i][0] = '\0';
+        DragQueryFileA(drop, i, paths[i].data(), kPathSize);
+        texts[i] = paths[i].data();
+    }
+    AddDroppedPaths(texts.data(), static_cast<int>(count), ShellDropFolder());
+}
+
+DWORD DropEffect(IDataObject* data, POINT point)
+{
+    if (Offers(data, EntryFormat())) {
+        bool moved = false;
+        UseEntryPayload(data, [&](const EntryPayload* payload) { moved = DropInternalEntries(point, payload); });
+        return moved ? DROPEFFECT_MOVE : kRefused;
+    }
+    if (!Offers(data, CF_HDROP))
+        return kRefused;
+    FORMATETC format = MakeFormatEtc(CF_HDROP);
+    STGMEDIUM medium = {};
+    if (data->GetData(&format, &medium) != S_OK)
+        return kRefused;
+    // The medium owns the drop's memory: releasing it is all, DragFinish would free it twice.
+    if (medium.tymed == TYMED_HGLOBAL)
+        AddShellFiles(static_cast<HDROP>(medium.hGlobal));
+    ReleaseStgMedium(&medium);
+    return DROPEFFECT_COPY;
+}
+
+}  // namespace
+
+// While a build runs its worker reads the project tree, and Wine delivers drops to the main
+// window even though the job's dialog has disabled it: every drop is refused then.
+HRESULT CDropTarget::DragOver(DWORD, POINTL point, DWORD* effect)
+{
+    *effect = CompressJobRunning() ? kRefused : HoverEffect(data_, POINT{point.x, point.y});
     return S_OK;
 }
 
 HRESULT CDropTarget::DragLeave()
 {
+    ClearDropMarks();
     return S_OK;
 }
 
-HRESULT CDropTarget::Drop(IDataObject*, DWORD, POINTL, DWORD* effect)
+HRESULT CDropTarget::Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect)
 {
-    *effect = DROPEFFECT_NONE;
+    *effect = CompressJobRunning() ? kRefused : DropEffect(data, POINT{point.x, point.y});
+    ClearDropMarks();
     return S_OK;
 }
 

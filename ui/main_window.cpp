@@ -7,6 +7,7 @@
 #include "core/format_text.h"
 #include "core/report.h"
 #include "core/settings_document.h"
+#include "dnd/drop_target.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
@@ -56,6 +57,8 @@ void OnCreate(HWND window)
     if (ProjectArgument[0] != '\0')
         OpenProject(ProjectArgument);
     ShowLoadedProject();
+    // Last, so that no drop arrives while a failed load's message box is up.
+    RegisterDropTarget(window);
 }
 
 void OnOpenProject(HWND window)
@@ -150,6 +153,7 @@ bool OnCommand(HWND window, int command, LRESULT* result)
 
 void OnClose(HWND window)
 {
+    RevokeDropTarget(window);
     SaveWindowLayout(window);
 }
 
