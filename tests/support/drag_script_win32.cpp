@@ -52,8 +52,11 @@ HRESULT ScriptedDropSource::QueryContinueDrag(BOOL, DWORD)
 
 HRESULT ScriptedDropSource::GiveFeedback(DWORD effect)
 {
-    if (observed_ < static_cast<int>(feedback_.size()))
+    if (observed_ < static_cast<int>(feedback_.size())) {
         feedback_[observed_] = effect;
+        if (probe_)
+            probe_(observed_);
+    }
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <functional>
 #include <vector>
 
 // Plays the user's hand in OLE's drag loop, headless. DoDragDrop runs synchronously on the
@@ -35,6 +36,10 @@ public:
     // Per point, the last effect given while the cursor stood there.
     const std::vector<DWORD>& Feedback() const { return feedback_; }
 
+    // Called after each feedback with the index of the point under the cursor, while the drag
+    // still hovers there: a test looks at the target window's state in the middle of the drag.
+    void SetProbe(std::function<void(int point)> probe) { probe_ = std::move(probe); }
+
     // Puts the cursor on the first point and runs DoDragDrop with this source. `heldKeys` (MK_*
     // bits) are down in the thread's keyboard state for the drag, which is where OLE reads the
     // key state that it passes to the drop target.
@@ -47,6 +52,7 @@ private:
     int calls_ = 0;
     int observed_ = 0;  // the point under the cursor during the current call
     std::vector<DWORD> feedback_;
+    std::function<void(int)> probe_;
     LONG refs_ = 1;
 };
 
