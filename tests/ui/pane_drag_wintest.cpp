@@ -1,0 +1,398 @@
+// Drags over the real main window: shell files and the window's own entries go through OLE's drag
+// loop to the registered drop target, moved along by a scripted drop source.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dnd/drop_target.h"
+#include "dnd/entry_payload.h"
+#include "project/project_node.h"
+#include "project/project_state.h"
+#include "project/project_tree.h"
+#include "tests/support/drag_script_win32.h"
+#include "tests/support/drop_data_win32.h"
+#include "tests/support/job_dialog_win32.h"
+#include "tests/support/main_window_fixture_win32.h"
+#include "tests/support/temp_dir.h"
+#include "ui/compress_job.h"
+#include "ui/file_list.h"
+#include "ui/folder_tree.h"
+#include "ui/pane_drag.h"
+
+namespace {
+
+using Effects = std::vector<DWORD>;
+using Texts = std::vector<std::string>;
+const DWORD kNone = DROPEFFECT_NONE;
+const DWORD kCopy = DROPEFFECT_COPY;
+const DWORD kMove = DROPEFFECT_MOVE;
+const DWORD kShellEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+const POINT kNoWindow = {800, 600};  // the main window covers 0,0 to 512,384
+
+class PaneDragTest : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        g_internalClipboardFormat = RegisterClipboardFormatA("PACKWREN_INTERNAL_CLIPBOARDTYPE");
+        MainWindowFixture::SetUp();
+        tree = FolderTreeWindow();
+        list = FileListWindow();
+        // docs (guide.txt, api (ref.txt)), src (main.c), notes.txt, readme.txt
+        for (const char* dir : {"docs", "docs\\api", "src"})
+            disk.MakeDir(dir);
+        for (const char* file : {"docs\\guide.txt", "docs\\api\\ref.txt", "src\\main.c", "notes.txt", "readme.txt"})
+            disk.WriteFile(file, "x");
+        std::vector<std::string> paths;
+        for (const char* name : {"docs", "src", "notes.txt", "readme.txt"})
+            paths.push_back(disk.Join(name));
+        std::vector<const char*> texts;
+        for (const std::string& path : paths)
+            texts.push_back(path.c_str());
+        AddDroppedPaths(texts.data(), static_cast<int>(texts.size()), ProjectRoot());
+        ExpandFolderTreeItem(Node("docs"));
+        FillFileList();
+    }
+    void TearDown() override
+    {
+        // The fixture destroys the window without the close that would revoke it.
+        if (window != nullptr)
+            RevokeDropTarget(window);
+        MainWindowFixture::TearDown();
+        OleUninitialize();
+    }
+
+    ProjectNode* Node(const char* name, ProjectNode* folder = nullptr)
+    {
+        for (ProjectNode* child = (folder ? folder : ProjectRoot())->firstChild; child; child = child->nextSibling) {
+            if (strcmp(child->name, name) == 0)
+                return child;
+            if (ProjectNode* below = Node(name, child))
+                return below;
+        }
+        return nullptr;
+    }
+    // The folders above an entry, below the root: "docs/api"; "missing" when it is not there.
+    std::string PathOf(const std::string& name)
+    {
+        ProjectNode* node = Node(name.c_str());
+        if (node == nullptr)
+            return "missing";
+        std::string path;
+        for (ProjectNode* up = node->parent; up != ProjectRoot(); up = up->parent)
+            path = up->name + (path.empty() ? "" : "/" + path);
+        return path;
+    }
+    bool Expanded(const char* folder)
+    {
+        return SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(Node(folder)->treeItem),
+                            TVIS_EXPANDED) & TVIS_EXPANDED;
+    }
+
+    static POINT Screen(HWND control, POINT point)
+    {
+        ClientToScreen(control, &point);
+        return point;
+    }
+    // On the label of a folder's item; none: the root's.
+    POINT TreePoint(const char* folder)
+    {
+        RECT label = {};
+        void* item = (folder != nullptr ? Node(folder) : ProjectRoot())->treeItem;
+        memcpy(&label, &item, sizeof item);
+        SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+        return Screen(tree, {label.left + 2, (label.top + label.bottom) / 2});
+    }
+    POINT RowPoint(const char* entry)
+    {
+        LVFINDINFOA find = {};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(Node(entry));
+        WPARAM row = SendMessageA(list, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find));
+        RECT label = {};
+        label.left = LVIR_LABEL;
+        SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label));
+        return Screen(list, {label.left + 2, (label.top + label.bottom) / 2});
+    }
+    POINT BelowTheRows(HWND control)
+    {
+        RECT client;
+        GetClientRect(control, &client);
+        return Screen(control, {client.right / 2, client.bottom - 4});
+    }
+
+    // The rows' names in row order; with LVNI_SELECTED only the selected ones.
+    std::string Rows(UINT which = LVNI_ALL)
+    {
+        std::string names;
+        for (int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, -1, which)); row >= 0;
+             row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which)))
+            names += (names.empty() ? "" : " ") + std::string(ListRowNode(row)->name);
+        return names;
+    }
+    // The tree's selection, the folder the list shows, its rows and the selected ones among them.
+    std::string PaneState()
+    {
+        HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        return std::string("tree ") + TreeItemNode(selected)->name + ", list " + CurrentFolder()->name + ": " +
+               Rows() + ", marked " + Rows(LVNI_SELECTED);
+    }
+
+    // Drags the data (and releases it) along the points, dropping at the last one; returns the
+    // feedback per point, and the pane state per point in `states` when asked.
+    Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD allowed, DWORD* effect, DWORD keys = 0,
+                 Texts* states = nullptr)
+    {
+        ScriptedDropSource source(points);
+        if (states != nullptr) {
+            states->assign(points.size(), "");
+            source.SetProbe([this, states](int point) { (*states)[point] = PaneState(); });
+        }
+        *effect = 0xFF;
+        source.Run(data, allowed, effect, keys);
+        data->Release();
+        return source.Feedback();
+    }
+    IDataObject* Files(std::vector<std::string> names)
+    {
+        std::vector<std::string> paths;
+        for (const std::string& name : names)
+            paths.push_back(outside.WriteFile(name, "dropped"));
+        return MakeFileDataObject(paths);
+    }
+    // The payload of an entry drag started by `owner`, in pointer-aligned memory.
+    static std::vector<void*> Payload(HWND owner, std::vector<ProjectNode*> nodes)
+    {
+        std::vector<void*> record(EntryPayloadSize(static_cast<int32_t>(nodes.size())) / sizeof(void*));
+        EntryPayload* payload = reinterpret_cast<EntryPayload*>(record.data());
+        payload->window = owner;
+        payload->count = static_cast<int32_t>(nodes.size());
+        std::copy(nodes.begin(), nodes.end(), EntryPayloadNodes(payload));
+        return record;
+    }
+    IDataObject* Entries(HWND owner, std::vector<ProjectNode*> nodes)
+    {
+        std::vector<void*> record = Payload(owner, nodes);
+        return MakeEntryDataObject(reinterpret_cast<EntryPayload*>(record.data()));
+    }
+
+    TempDir disk;
+    TempDir outside;
+    HWND tree = nullptr;
+    HWND list = nullptr;
+};
+
+const char kRootRows[] = "docs src notes.txt readme.txt";
+
+}  // namespace
+
+TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursor)
+{
+    SelectFolder(Node("docs"));
+    ASSERT_EQ(Rows(), "api guide.txt");
+    struct Case {
+        const char* file;
+        POINT at;
+        DWORD keys;  // held keys change nothing
+        const char* folder;
+    } cases[] = {
+        {"tree.txt", TreePoint("src"), 0, "src"},
+        {"folder-row.txt", RowPoint("api"), MK_CONTROL, "docs/api"},
+        {"file-row.txt", RowPoint("guide.txt"), MK_CONTROL | MK_SHIFT, "docs"},
+        {"background.txt", BelowTheRows(list), 0, "docs"},
+    };
+    for (const Case& c : cases) {
+        std::string second = std::string("2-") + c.file;
+        DWORD effect;
+        EXPECT_EQ(Drag(Files({c.file, second}), {c.at}, kShellEffects, &effect, c.keys), Effects{kCopy}) << c.file;
+        EXPECT_EQ(effect, kCopy) << c.file;
+        EXPECT_EQ(PathOf(c.file), c.folder);
+        EXPECT_EQ(PathOf(second), c.folder);
+    }
+    // Below the tree's rows no folder takes them: no-drop, and OLE ends with DragLeave.
+    DWORD effect;
+    EXPECT_EQ(Drag(Files({"nowhere.txt"}), {TreePoint("src"), BelowTheRows(tree)}, kShellEffects, &effect),
+              (Effects{kCopy, kNone}));
+    EXPECT_EQ(effect, kNone);
+    EXPECT_EQ(PathOf("nowhere.txt"), "missing");
+    EXPECT_EQ(PaneState(), "tree docs, list docs: api guide.txt file-row.txt 2-file-row.txt background.txt "
+                           "2-background.txt, marked ");
+}
+
+TEST_F(PaneDragTest, HoveringMarksAFolderWithoutOpeningIt)
+{
+    SelectFolder(Node("docs"));
+    Texts states;
+    DWORD effect;
+    Effects shown = Drag(Files({"hover.txt"}),
+                         {TreePoint("src"), RowPoint("api"), RowPoint("guide.txt"), TreePoint("src"), kNoWindow},
+                         kShellEffects, &effect, 0, &states);
+    EXPECT_EQ(shown, (Effects{kCopy, kCopy, kCopy, kCopy, kNone}));
+    // Wine leaves the target and enters it again whenever the window under the cursor changes,
+    // so the tree's mark goes as the cursor passes into the list.
+    EXPECT_EQ(states, (Texts{
+                          "tree src, list docs: api guide.txt, marked ",
+                          "tree docs, list docs: api guide.txt, marked api",
+                          "tree docs, list docs: api guide.txt, marked ",  // the folder shown is not marked
+                          "tree src, list docs: api guide.txt, marked ",
+                          "tree docs, list docs: api guide.txt, marked ",  // left the window
+                      }));
+    EXPECT_EQ(effect, kNone);
+    EXPECT_EQ(PathOf("hover.txt"), "missing");
+}
+
+// The folder dragged is the one the list shows, whose item the move deletes.
+TEST_F(PaneDragTest, AFolderMovesWithItsSubtreeButNeverIntoItself)
+{
+    SelectFolder(Node("docs"));
+    Texts states;
+    DWORD effect;
+    Effects shown = Drag(Entries(window, {Node("docs")}),
+                         {TreePoint("docs"), TreePoint(nullptr), TreePoint("api"), TreePoint("src")}, kMove,
+                         &effect, MK_CONTROL, &states);
+    // Onto itself, the folder that holds it and its subfolder: no-drop, and nothing marked.
+    EXPECT_EQ(shown, (Effects{kNone, kNone, kNone, kMove}));
+    const char idle[] = "tree docs, list docs: api guide.txt, marked ";
+    EXPECT_EQ(states, (Texts{idle, idle, idle, "tree src, list docs: api guide.txt, marked "}));
+    EXPECT_EQ(effect, kMove);
+    EXPECT_EQ(PathOf("docs"), "src");
+    EXPECT_EQ(PathOf("guide.txt"), "src/docs");
+    EXPECT_EQ(PathOf("ref.txt"), "src/docs/api");
+    EXPECT_TRUE(Expanded("src"));
+    // No row may be left for a freed entry: the rows are the entries of the folder now shown,
+    // found by address before any is read.
+    int children = 0;
+    for (ProjectNode* child = CurrentFolder()->firstChild; child != nullptr; child = child->nextSibling, ++children) {
+        LVFINDINFOA find = {LVFI_PARAM, nullptr, reinterpret_cast<LPARAM>(child), {}, 0};
+        EXPECT_GE(SendMessageA(list, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)), 0) << child->name;
+    }
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), children);
+    EXPECT_EQ(PaneState(), "tree src, list src: docs main.c, marked ");
+}
+
+TEST_F(PaneDragTest, ListRowsMoveOntoAFolderRow)
+{
+    Texts states;
+    DWORD effect;
+    Effects shown = Drag(Entries(window, {Node("notes.txt"), Node("readme.txt")}),
+                         {RowPoint("docs"), BelowTheRows(list), RowPoint("src")}, kMove, &effect, 0, &states);
+    // Over the background the rows would stay in the folder they are in: no-drop, and no mark.
+    EXPECT_EQ(shown, (Effects{kMove, kNone, kMove}));
+    EXPECT_EQ(states, (Texts{std::string("tree 新規書庫, list 新規書庫: ") + kRootRows + ", marked docs",
+                             std::string("tree 新規書庫, list 新規書庫: ") + kRootRows + ", marked ",
+                             std::string("tree 新規書庫, list 新規書庫: ") + kRootRows + ", marked src"}));
+    EXPECT_EQ(effect, kMove);
+    EXPECT_EQ(PathOf("notes.txt"), "src");
+    EXPECT_EQ(PathOf("readme.txt"), "src");
+    EXPECT_EQ(PaneState(), "tree 新規書庫, list 新規書庫: docs src, marked ");
+}
+
+// The program's own drop source drops at its first check, no button being down: where the cursor is.
+TEST_F(PaneDragTest, DragsStartInEitherPane)
+{
+    for (int row : {2, 3}) {
+        LVITEMA item = {};
+        item.state = item.stateMask = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+    POINT onSrc = RowPoint("src");
+    SetCursorPos(onSrc.x, onSrc.y);
+    NMLISTVIEW rows = {};
+    rows.hdr = {list, static_cast<UINT_PTR>(kFileListId), static_cast<UINT>(LVN_BEGINDRAG)};
+    rows.iItem = 2;
+    SendMessageA(GetParent(list), WM_NOTIFY, kFileListId, reinterpret_cast<LPARAM>(&rows));
+    EXPECT_EQ(PathOf("notes.txt"), "src");
+    EXPECT_EQ(PathOf("readme.txt"), "src");
+
+    onSrc = TreePoint("src");
+    SetCursorPos(onSrc.x, onSrc.y);
+    NMTREEVIEWA folder = {};
+    folder.hdr = {tree, static_cast<UINT_PTR>(kFolderTreeId), static_cast<UINT>(TVN_BEGINDRAGA)};
+    folder.itemNew.hItem = static_cast<HTREEITEM>(Node("docs")->treeItem);
+    SendMessageA(GetParent(tree), WM_NOTIFY, kFolderTreeId, reinterpret_cast<LPARAM>(&folder));
+    EXPECT_EQ(PathOf("docs"), "src");
+    EXPECT_EQ(PaneState(), "tree 新規書庫, list 新規書庫: src, marked ");
+}
+
+TEST_F(PaneDragTest, EntriesOfAnotherWindowAndTextAreRefused)
+{
+    std::string idle = std::string("tree 新規書庫, list 新規書庫: ") + kRootRows + ", marked ";
+    // Real entries of this process, but a payload that names another main window.
+    for (IDataObject* data : {Entries(list, {Node("readme.txt")}), MakeTextDataObject("readme.txt")}) {
+        Texts states;
+        DWORD effect;
+        EXPECT_EQ(Drag(data, {TreePoint("src"), RowPoint("docs")}, kShellEffects, &effect, 0, &states),
+                  (Effects{kNone, kNone}));
+        EXPECT_EQ(effect, kNone);
+        EXPECT_EQ(states, (Texts{idle, idle}));
+    }
+    // Even at a drop the other window's entries stay.
+    std::vector<void*> foreign = Payload(list, {Node("readme.txt")});
+    EXPECT_FALSE(DropInternalEntries(RowPoint("docs"), reinterpret_cast<EntryPayload*>(foreign.data())));
+    EXPECT_EQ(PathOf("readme.txt"), "");
+}
+
+namespace {
+
+// Runs a call sent to it on the thread that made the window, also inside that thread's modal loops.
+LRESULT CALLBACK RunSentCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_APP)
+        return DefWindowProcA(window, message, wParam, lParam);
+    (*reinterpret_cast<std::function<void()>*>(lParam))();
+    return 1;
+}
+
+}  // namespace
+
+// The job's worker reads the tree while its dialog is open, and Wine hands drops to the disabled
+// main window all the same.
+TEST_F(PaneDragTest, DropsAreRefusedWhileABuildRuns)
+{
+    HWND caller = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(caller, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RunSentCall));
+    POINT onSrc = TreePoint("src");
+    bool running = false;
+    Effects shown;
+    DWORD dragged = 0xFF, entered = 0xFF, dropped = 0xFF;
+    std::function<void()> duringTheJob = [&] {
+        running = CompressJobRunning();
+        shown = Drag(Files({"late.txt"}), {onSrc}, kShellEffects, &dragged);
+        // Should a drop arrive all the same, it changes nothing either.
+        IDataObject* data = Files({"late.txt"});
+        CDropTarget::Instance().DragEnter(data, 0, POINTL{onSrc.x, onSrc.y}, &entered);
+        CDropTarget::Instance().Drop(data, 0, POINTL{onSrc.x, onSrc.y}, &dropped);
+        data->Release();
+    };
+    JobDriver driver([&](HWND dialog) {
+        // The dialog opens over the panes; out of the way.
+        SetWindowPos(dialog, nullptr, 600, 450, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        DWORD_PTR done = 0;
+        SendMessageTimeoutA(caller, WM_APP, 0, reinterpret_cast<LPARAM>(&duringTheJob), SMTO_NORMAL, 30000, &done);
+        WaitForJobEnd(dialog);
+        PressJobButton(dialog, IDOK);
+    });
+    std::string zip = outside.Join("out.zip");
+    StartCompressJob(window, zip.c_str(), false);
+    ASSERT_TRUE(driver.Finish());
+    DestroyWindow(caller);
+    EXPECT_TRUE(running);
+    EXPECT_EQ(shown, Effects{kNone});
+    EXPECT_EQ(dragged, kNone);
+    EXPECT_EQ(entered, kNone);
+    EXPECT_EQ(dropped, kNone);
+    EXPECT_EQ(PathOf("late.txt"), "missing");
+
+    EXPECT_FALSE(CompressJobRunning());
+    DWORD effect;
+    EXPECT_EQ(Drag(Files({"late.txt"}), {onSrc}, kShellEffects, &effect), Effects{kCopy});
+    EXPECT_EQ(PathOf("late.txt"), "src");
+}
