@@ -191,10 +191,10 @@ bool DropInternalEntries(POINT screenPoint, const EntryPayload* payload)
 
 ProjectNode* ShellDropFolder()
 {
-    if (ProjectNode* folder = TreeNodeAtCursor())
-        return folder;
-    ProjectNode* row = ListNodeAtCursor();
-    if (row != nullptr && row->IsFolder())
-        return row;
-    return CurrentFolder();
+    // The folder the hover marked, also where the cursor is beside a folder's label rather than
+    // on it; the list's background and file rows stand for the folder it shows.
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ProjectNode* folder = ResolveDropTarget(cursor, nullptr);
+    return folder != nullptr ? folder : CurrentFolder();
 }

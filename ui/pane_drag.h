@@ -23,6 +23,6 @@ void ClearDropMarks();
 // Moves the payload's entries into the folder under the point; true when they moved.
 bool DropInternalEntries(POINT screenPoint, const EntryPayload* payload);
 
-// Where shell files dropped at the mouse cursor go: the tree's folder under it, else the list's
-// folder row under it, else the current folder.
+// Where shell files dropped at the mouse cursor go: the folder the hover showed there, else the
+// current folder.
 ProjectNode* ShellDropFolder();

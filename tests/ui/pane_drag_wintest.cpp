@@ -205,6 +205,8 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursor)
         const char* folder;
     } cases[] = {
         {"tree.txt", TreePoint("src"), 0, "src"},
+        // Beside the label, on the row the hover marked.
+        {"row-end.txt", {TreePoint("src").x + 60, TreePoint("src").y}, 0, "src"},
         {"folder-row.txt", RowPoint("api"), MK_CONTROL, "docs/api"},
         {"file-row.txt", RowPoint("guide.txt"), MK_CONTROL | MK_SHIFT, "docs"},
         {"background.txt", BelowTheRows(list), 0, "docs"},
