@@ -204,7 +204,7 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursor)
         DWORD keys;  // held keys change nothing
         const char* folder;
     } cases[] = {
-        {"tree.txt", TreePoint("src"), 0, "src"},
+        {"表.txt", TreePoint("src"), 0, "src"},  // a trail byte 0x5C must not split the path
         // Beside the label, on the row the hover marked.
         {"row-end.txt", {TreePoint("src").x + 60, TreePoint("src").y}, 0, "src"},
         {"folder-row.txt", RowPoint("api"), MK_CONTROL, "docs/api"},
