@@ -48,9 +48,10 @@ void ModalWatcher::Run()
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs_) {
         HWND dialog = FindWindowA(nullptr, title_.c_str());
-        // A message box gets its controls just after its window: wait until the button is there.
-        bool ready = dialog != nullptr && (buttonId_ == kCloseWindow ? IsWindowVisible(dialog) != FALSE
-                                                                     : GetDlgItem(dialog, buttonId_) != nullptr);
+        // A dialog is shown once its initialisation has set its texts and place; a message box
+        // gets its controls just after its window: wait for both.
+        bool ready = dialog != nullptr && IsWindowVisible(dialog) &&
+                     (buttonId_ == kCloseWindow || GetDlgItem(dialog, buttonId_) != nullptr);
         if (ready) {
             report_.found = true;
             report_.title = title_;
