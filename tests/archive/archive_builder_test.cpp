@@ -110,7 +110,7 @@ TEST_F(ArchiveBuild, WritesEachFileUnderItsFoldersNamesWithItsTimeAndAttributes)
         EXPECT_EQ(parsed.entries[i].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
     EXPECT_EQ(parsed.entries[0].external, 0x21u);
     EXPECT_EQ(parsed.entries[1].external, 0x20u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, {});
 }
 
 TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
@@ -149,7 +149,7 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
             EXPECT_EQ(e.payload, RawDeflate(rows[i].data, rows[i].level)) << e.name;
         }
     }
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, {});
 }
 
 TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
@@ -225,7 +225,7 @@ TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryp
         }
     }
     EXPECT_EQ(parsed.Find("secret/noise.bin")->method, 0u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, passwords);
+    ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
 // A folder holding a good file, a failing one and another good file, then a folder and a file
@@ -274,7 +274,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         EXPECT_EQ(report.steps, 3);
         ZipParsed parsed = Read();
         EXPECT_EQ(Names(parsed), (std::vector<std::string>{"F/good1", "F/sub/good2"}));
-        EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+        ExpectReadersAcceptFile(out, parsed, {});
     }
 }
 
@@ -450,7 +450,7 @@ TEST_F(ArchiveBuild, TakesAtMost65535Files)
     EXPECT_EQ(report.steps, 65536);
     ZipParsed parsed = Read();
     EXPECT_EQ(parsed.entries.size(), 65535u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, {});
 }
 
 }  // namespace
