@@ -113,31 +113,42 @@ TEST_F(ArchiveBuild, WritesEachFileUnderItsFoldersNamesWithItsTimeAndAttributes)
     ExpectReadersAcceptFile(out, parsed, {});
 }
 
+// The level decides the flags and the deflate output (plain zlib output, although one compressor
+// serves every entry and the levels change); what does not shrink is stored; a password adds
+// bit 0 of the flags.
 TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
 {
     struct Row {
         const char* name;
         std::string data;
         int level;
+        const char* password;
         unsigned method, flags;
     } rows[] = {
-        {"text-9", CompressibleText(70000), 9, 8, 2},
-        {"text-1", CompressibleText(3000), 1, 8, 6},
-        {"text-2", CompressibleText(3000), 2, 8, 4},
-        {"text-default", CompressibleText(9000), -1, 8, 0},
-        {"text-0", CompressibleText(3000), 0, 0, 0},
-        {"empty-5", "", 5, 0, 0},
-        {"noise-0", RandomBytes(40000, 1), 0, 0, 0},
-        {"noise-9-inside", RandomBytes(50000, 2), 9, 0, 0},
-        {"small-6", "ab", 6, 0, 0},
+        {"text-9", CompressibleText(70000), 9, nullptr, 8, 2},
+        {"text-1", CompressibleText(3000), 1, nullptr, 8, 6},
+        {"text-2", CompressibleText(3000), 2, "pw", 8, 5},
+        {"text-default", CompressibleText(9000), -1, nullptr, 8, 0},
+        {"text-8", CompressibleText(150000), 8, "pw", 8, 3},  // long enough to slide the window
+        {"text-7", CompressibleText(3000), 7, "pw", 8, 1},
+        {"text-0", CompressibleText(3000), 0, nullptr, 0, 0},
+        {"text-0-pw", CompressibleText(3000), 0, "pw", 0, 1},
+        {"empty-5", "", 5, nullptr, 0, 0},
+        {"noise-0", RandomBytes(40000, 1), 0, nullptr, 0, 0},
+        {"noise-9-inside", RandomBytes(50000, 2), 9, nullptr, 0, 0},
+        {"small-6", "ab", 6, nullptr, 0, 0},
         // Last, so that the longer deflated attempt would reach past the end record.
-        {"noise-9-last", RandomBytes(70000, 3), 9, 0, 0},
+        {"noise-9-last", RandomBytes(70000, 3), 9, nullptr, 0, 0},
     };
-    for (const Row& row : rows)
-        tree.File(tree.Root(), row.name, Source(row.name, row.data), row.level);
+    PasswordMap passwords;
+    for (const Row& row : rows) {
+        tree.File(tree.Root(), row.name, Source(row.name, row.data), row.level, row.password);
+        if (row.password != nullptr)
+            passwords[row.name] = row.password;
+    }
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
-    ZipParsed parsed = Read();
+    ZipParsed parsed = Read(passwords);
     ASSERT_EQ(parsed.entries.size(), std::size(rows));  // each name once
     for (size_t i = 0; i < std::size(rows); ++i) {
         const ZipEntry& e = parsed.entries[i];
@@ -149,7 +160,7 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
             EXPECT_EQ(e.payload, RawDeflate(rows[i].data, rows[i].level)) << e.name;
         }
     }
-    ExpectReadersAcceptFile(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
 TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
