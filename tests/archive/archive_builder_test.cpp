@@ -163,7 +163,9 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
     ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
-TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
+// The application's level counts only where the project's switch is off (the properties tests
+// hold that rule); here the project's own level is on.
+TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersOrTheProject)
 {
     AppSettings = new SettingsDocument;
     ProjectDocument = new SettingsDocument;
@@ -179,22 +181,14 @@ TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
     tree.File(two, "own-0", text, 0);
     tree.File(tree.Folder(root, "nine", 9), "own-1", text, 1);
 
-    struct Pass {
-        const char* projectSwitch;
-        unsigned projectFlags;
-    } passes[] = {{"1", 2}, {"0", 6}};  // the project's 9, else the application's 1
-    for (const Pass& pass : passes) {
-        ProjectDocument->SetValue("PROPERTY", "COMPLEVELENABLE", pass.projectSwitch);
-        ASSERT_EQ(Build(), 0);
-        ZipParsed parsed = Read();
-        ASSERT_EQ(parsed.entries.size(), 5u);
-        unsigned expected[] = {pass.projectFlags, 4, 4, 0, 6};
-        for (size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(parsed.entries[i].flags, expected[i]) << parsed.entries[i].name;
-            EXPECT_EQ(parsed.entries[i].method, parsed.entries[i].name == "two/own-0" ? 0u : 8u)
-                << parsed.entries[i].name;
-            EXPECT_EQ(parsed.entries[i].data, CompressibleText(20000));
-        }
+    ASSERT_EQ(Build(), 0);
+    ZipParsed parsed = Read();
+    ASSERT_EQ(parsed.entries.size(), 5u);
+    const unsigned expected[] = {2, 4, 4, 0, 6};  // levels 9 (the project's), 2, 2, 0 and 1
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(parsed.entries[i].flags, expected[i]) << parsed.entries[i].name;
+        EXPECT_EQ(parsed.entries[i].method, expected[i] == 0 ? 0u : 8u) << parsed.entries[i].name;
+        EXPECT_EQ(parsed.entries[i].data, CompressibleText(20000));
     }
 }
 
