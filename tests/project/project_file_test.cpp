@@ -209,52 +209,50 @@ TEST_F(ProjectFileTest, FolderLinesMeetingAnEntryOfTheirName)
                                                     "ExpandFolderItem 新規書庫"}));
 }
 
+// A failed open starts an empty project; the settings file opened as a project still lends it
+// the settings in its PROPERTY section.
 TEST_F(ProjectFileTest, FailedOpensReportTheLineAndStartEmpty)
 {
+    const std::string failed = "プロジェクトの読込に失敗しました。";
     struct Row {
         const char* name;
         const char* text;  // none: no file at all
         std::string message;
+        int level;
+        const char* password;
     } rows[] = {
-        {"missing.pwp", nullptr, "プロジェクトの読込に失敗しました。\r\n(line:0)"},
-        {"blank.pwp", "\r\n[INFOMATION]\r\n", "プロジェクトの読込に失敗しました。\r\n(line:1)"},
+        {"missing.pwp", nullptr, failed + "\r\n(line:0)", -1, nullptr},
+        {"blank.pwp", "\r\n[INFOMATION]\r\n", failed + "\r\n(line:1)", -1, nullptr},
         {"cr.pwp", "[INFOMATION]\r\nA=1\r\n[FILELIST]\r\n0\t\t-1\tx\tC:\\x\r\n\t\r\t\t<\r\n",
-         "プロジェクトの読込に失敗しました。\r\n(line:5)"},
-        {"foreign.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=1.0.0\r\n",
-         "プロジェクトの読込に失敗しました。"},
+         failed + "\r\n(line:5)", -1, nullptr},
+        {"foreign.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=1.0.0\r\n", failed,
+         -1, nullptr},
         {"zero.pwp", "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=0.0.0\r\n",
-         "プロジェクトの読込に失敗しました。"},
+         failed, -1, nullptr},
+        {"packwren.ini",
+         "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
+         "[PROPERTY]\r\nCOMPLEVELENABLE=1\r\nCOMPRESSLEVEL=3\r\nPASSWORDENABLE=1\r\nPASSWORD=ini\r\n"
+         "[WINDOW]\r\nSplitPos=200\r\n",
+         failed, 3, "ini"},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         ASSERT_EQ(OpenWithFileList({"0\t\t-1\told\tC:\\old"}), 0);  // something to replace
         errors.texts.clear();
+        errors.titles.clear();
         std::string path = row.text ? dir.WriteFile(row.name, row.text) : dir.Join(row.name);
-        EXPECT_EQ(OpenProject(path.c_str()), 1) << row.name;
-        ASSERT_EQ(errors.texts.size(), 1u) << row.name;
-        EXPECT_EQ(errors.texts[0], row.message);
-        EXPECT_EQ(errors.titles[0], kTitle);
-        EXPECT_STREQ(CurrentProjectPath, "") << row.name;
-        EXPECT_EQ(Root()->firstChild, nullptr) << row.name;
+        EXPECT_EQ(OpenProject(path.c_str()), 1);
+        EXPECT_EQ(errors.texts, std::vector<std::string>{row.message});
+        EXPECT_EQ(errors.titles, std::vector<std::string>{kTitle});
+        EXPECT_STREQ(CurrentProjectPath, "");
+        EXPECT_EQ(Root()->firstChild, nullptr);
         EXPECT_STREQ(Root()->name, "新規書庫");
+        EXPECT_EQ(Root()->level, row.level);
+        EXPECT_STREQ(Root()->password, row.password);
         // From here on the document carries this program's identity.
         EXPECT_STREQ(project.GetValue("INFOMATION", "APPLICATIONNAME"), "packwrenプロジェクト");
         EXPECT_STREQ(project.GetValue("INFOMATION", "APPLICATIONVERSION"), "1.0.0");
     }
-}
-
-TEST_F(ProjectFileTest, TheSettingsFileOpenedAsAProjectLendsItsProperties)
-{
-    std::string settings = dir.WriteFile(
-        "packwren.ini",
-        "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
-        "[PROPERTY]\r\nCOMPLEVELENABLE=1\r\nCOMPRESSLEVEL=3\r\nPASSWORDENABLE=1\r\nPASSWORD=ini\r\n"
-        "[WINDOW]\r\nSplitPos=200\r\n");
-    EXPECT_EQ(OpenProject(settings.c_str()), 1);
-    EXPECT_EQ(errors.texts, std::vector<std::string>{"プロジェクトの読込に失敗しました。"});
-    EXPECT_STREQ(Root()->name, "新規書庫");
-    EXPECT_EQ(Root()->firstChild, nullptr);
-    EXPECT_EQ(Root()->level, 3);
-    EXPECT_STREQ(Root()->password, "ini");
 }
 
 TEST_F(ProjectFileTest, ANewProjectIsEmptyAndStamped)

@@ -328,48 +328,42 @@ TEST_F(TreeTest, MovesTellTheViewsAboutRowsAndItems)
                                                     "Unlock"}));
 }
 
-TEST_F(TreeTest, NewFolderNamesTakeTheFirstFreeCounter)
+// A new folder in the current folder: the first free name, its item and row, its row selected
+// and, only when the list has the focus, its name edited.
+TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasTheFocus)
 {
     struct Row {
         std::vector<const char*> existing;
-        const char* made;
+        bool focus;
+        std::string made;
     } rows[] = {
-        {{}, "新規フォルダ"},
-        {{"新規フォルダ"}, "新規フォルダ(1)"},
-        {{"新規フォルダ", "新規フォルダ(1)"}, "新規フォルダ(2)"},
-        {{"新規フォルダ(1)"}, "新規フォルダ"},
-        {{"新規フォルダ", "新規フォルダ(2)"}, "新規フォルダ(1)"},
+        {{}, false, "新規フォルダ"},
+        {{"新規フォルダ"}, true, "新規フォルダ(1)"},
+        {{"新規フォルダ", "新規フォルダ(1)"}, false, "新規フォルダ(2)"},
+        {{"新規フォルダ(1)"}, true, "新規フォルダ"},
+        {{"新規フォルダ", "新規フォルダ(2)"}, false, "新規フォルダ(1)"},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.made);
         ClearProject();
+        ProjectNode* here = Folder(Root(), "here");
         for (const char* name : row.existing)
-            File(Root(), "C:\\n", name);
-        ProjectNode* made = CreateNewFolder();
-        ASSERT_NE(made, nullptr);
-        EXPECT_STREQ(made->name, row.made);
-        EXPECT_TRUE(made->IsFolder());
-        EXPECT_EQ(made->parent, Root());
-    }
-}
-
-TEST_F(TreeTest, NewFolderIsSelectedAndEditedOnlyWhenTheListHasTheFocus)
-{
-    ProjectNode* here = Folder(Root(), "here");
-    SetCurrentFolder(here);
-    for (bool focus : {false, true}) {
+            File(here, "C:\\n", name);
+        SetCurrentFolder(here);
         RecordingView view;
-        view.listHasFocus = focus;
+        view.listHasFocus = row.focus;
         SetProjectView(&view);
         ProjectNode* made = CreateNewFolder();
+        SetProjectView(nullptr);
         ASSERT_NE(made, nullptr);
-        std::vector<std::string> expected{"AddFolderItem " + std::string(made->name),
-                                          "AppendRow " + std::string(made->name),
-                                          "SelectOnlyRow " + std::string(made->name),
-                                          "ExpandFolderItem here"};
-        if (focus)
-            expected.push_back("EditRowLabel " + std::string(made->name));
-        EXPECT_EQ(view.calls, expected);
+        EXPECT_EQ(made->name, row.made);
+        EXPECT_TRUE(made->IsFolder());
         EXPECT_EQ(made->parent, here);
+        std::vector<std::string> expected{"AddFolderItem " + row.made, "AppendRow " + row.made,
+                                          "SelectOnlyRow " + row.made, "ExpandFolderItem here"};
+        if (row.focus)
+            expected.push_back("EditRowLabel " + row.made);
+        EXPECT_EQ(view.calls, expected);
     }
 }
 
