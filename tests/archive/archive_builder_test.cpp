@@ -394,6 +394,8 @@ TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
         bool failTruncate, failClose;
     } rows[] = {{1, false, false}, {0, true, false}, {0, false, true}};
     for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "write " << row.failWrite << " truncate " << row.failTruncate
+                                        << " close " << row.failClose);
         Sink sink;
         sink.failWrite = row.failWrite;
         sink.failTruncate = row.failTruncate;

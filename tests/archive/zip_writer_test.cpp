@@ -184,6 +184,7 @@ TEST_F(ZipWriter, LastFileGainIsCompressorInputMinusOutput)
                 {RandomBytes(50000, 3), 9, nullptr, -1}, {"", 5, nullptr, -1},
                 {CompressibleText(1000), 0, "pw", 0}};
     for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.data.size() << " bytes at level " << row.level);
         Open();
         EXPECT_EQ(zipLastFileGain(zf), 0);
         ASSERT_EQ(Add("x", row.data, row.level, row.password), ZIP_OK);
@@ -275,6 +276,8 @@ TEST_F(ZipWriter, NeverPutsAByteAtOrBeyondFourGibibytes)
                 {9, nullptr, std::string(100000, 'z'), true},
                 {9, nullptr, RandomBytes(5000, 1), false}};
     for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.data.size() << " bytes at level " << row.level
+                                        << (row.password ? " encrypted" : ""));
         Open(nearTheLimit);
         EXPECT_EQ(Add("n", row.data, row.level, row.password), row.fits ? ZIP_OK : ZIP_PARAMERROR);
         // Once the data has filled the room, another entry's headers no longer fit either.
@@ -380,7 +383,8 @@ TEST_F(ZipWriter, RefusesWhatItCannotWrite)
     for (const Row& r : rows)
         EXPECT_EQ(zipOpenNewFileInZip3(zf, "bad", nullptr, nullptr, 0, nullptr, 0, nullptr, r.method,
                                        r.level, r.raw, r.windowBits, r.memLevel, 0, nullptr, 0),
-                  r.expected);
+                  r.expected)
+            << "method " << r.method << " level " << r.level << " raw " << r.raw;
     EXPECT_EQ(zipWriteInFileInZip(zf, "x", 1), ZIP_PARAMERROR);  // no entry open
     EXPECT_EQ(zipCloseFileInZip(zf), ZIP_PARAMERROR);
     EXPECT_TRUE(Close().entries.empty());

@@ -129,6 +129,7 @@ TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWri
         {"C:\\d\\e\tf", nullptr},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
         ProjectNode* bad = File(Root(), row.path, row.name);
         ASSERT_NE(bad, nullptr);
         errors.texts.clear();

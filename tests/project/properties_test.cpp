@@ -137,6 +137,7 @@ TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThem)
         {"\x1f", false},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         ASSERT_TRUE(SetOwnPassword(file, "before"));
         EXPECT_EQ(SetOwnPassword(file, row.password.c_str()), row.accepted) << row.password;
         EXPECT_EQ(file->password, row.accepted ? row.password : std::string("before"));
