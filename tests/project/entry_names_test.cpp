@@ -107,6 +107,9 @@ TEST_F(RenameTest, NamesAreRefusedWhenInvalidOrTakenByASiblingInAnyCase)
     EXPECT_EQ(FindChildNamed(Root(), "readme.txt"), readme);
     EXPECT_EQ(FindChildNamed(docs, "docs.txt"), nullptr);
     EXPECT_EQ(FindChildNamed(docs, "READme.txt"), nested);
+    // Nothing in the index points at a renamed entry by its old name once the entry is gone.
+    DeleteEntry(nested);
+    EXPECT_EQ(FindChildNamed(docs, "docs.txt"), nullptr);
 }
 
 TEST(SplitEntryName, LastComponentIntoBaseAndExtension)
