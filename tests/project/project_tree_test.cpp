@@ -116,40 +116,36 @@ TEST_F(TreeTest, FoldersMergeWithWhateverHasTheirName)
     EXPECT_EQ(Shape(Root()), "docs{a.txt} Note note(1){} NOTE(2){}");
 }
 
-TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirst)
+// A deleted entry goes with everything below it, the items of its folders innermost first, and
+// leaves no current folder or status entry behind that points at freed memory.
+TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndLeavesNoDanglingReferences)
 {
     ProjectNode* a = Folder(Root(), "a");
     ProjectNode* b = Folder(a, "b");
-    Folder(b, "c");
+    ProjectNode* g = Folder(Folder(b, "c"), "g");
     File(b, "C:\\f1");
     Folder(a, "d");
     InsertChild(a, "C:\\f2", false, "pw", 3, nullptr, nullptr);
     ProjectNode* keep = Folder(Root(), "keep");
+    SetCurrentFolder(g);
+    ShowEntryStatus(g);
     RecordingView view;
     SetProjectView(&view);
+    DeleteEntry(b);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem g", "DeleteFolderItem c",
+                                                    "DeleteFolderItem b"}));
+    // Without a view that moves the selection, the nearest remaining folder takes over.
+    EXPECT_EQ(CurrentFolder(), a);
+    EXPECT_EQ(StatusNode(), nullptr);
+    view.calls.clear();
     DeleteEntry(a);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem c", "DeleteFolderItem b",
-                                                    "DeleteFolderItem d", "DeleteFolderItem a"}));
-    EXPECT_EQ(Shape(Root()), "keep{}");
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem d", "DeleteFolderItem a"}));
     EXPECT_EQ(Root()->firstChild, keep);
     EXPECT_EQ(keep->prevSibling, nullptr);
     DeleteEntry(Root());  // never deleted
     EXPECT_EQ(Shape(Root()), "keep{}");
-}
 
-TEST_F(TreeTest, DeletingTheCurrentFolderLeavesNoDanglingReferences)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    ProjectNode* b = Folder(a, "b");
-    ProjectNode* c = Folder(b, "c");
-    SetCurrentFolder(c);
-    ShowEntryStatus(c);
-    DeleteEntry(b);
-    // Without a tree view to move the selection, the nearest remaining folder takes over.
-    EXPECT_EQ(CurrentFolder(), a);
-    EXPECT_EQ(StatusNode(), nullptr);
-
-    // With a view that selects another folder as its item goes, the view's choice stands.
+    // With a view that selects another folder as the item goes, the view's choice stands.
     class SelectingView : public RecordingView {
     public:
         void DeleteFolderItem(ProjectNode* folder) override
@@ -158,11 +154,11 @@ TEST_F(TreeTest, DeletingTheCurrentFolderLeavesNoDanglingReferences)
             if (CurrentFolder() == folder)
                 SetCurrentFolder(ProjectRoot());
         }
-    } view;
-    ProjectNode* d = Folder(a, "d");
-    SetProjectView(&view);
-    SetCurrentFolder(d);
-    DeleteEntry(d);
+    } selecting;
+    ProjectNode* e = Folder(keep, "e");
+    SetProjectView(&selecting);
+    SetCurrentFolder(e);
+    DeleteEntry(e);
     EXPECT_EQ(CurrentFolder(), Root());
 }
 
