@@ -110,34 +110,45 @@ TEST_F(ArchiveBuild, WritesEachFileUnderItsFoldersNamesWithItsTimeAndAttributes)
         EXPECT_EQ(parsed.entries[i].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
     EXPECT_EQ(parsed.entries[0].external, 0x21u);
     EXPECT_EQ(parsed.entries[1].external, 0x20u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, {});
 }
 
+// The level decides the flags and the deflate output (plain zlib output, although one compressor
+// serves every entry and the levels change); what does not shrink is stored; a password adds
+// bit 0 of the flags.
 TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
 {
     struct Row {
         const char* name;
         std::string data;
         int level;
+        const char* password;
         unsigned method, flags;
     } rows[] = {
-        {"text-9", CompressibleText(70000), 9, 8, 2},
-        {"text-1", CompressibleText(3000), 1, 8, 6},
-        {"text-2", CompressibleText(3000), 2, 8, 4},
-        {"text-default", CompressibleText(9000), -1, 8, 0},
-        {"text-0", CompressibleText(3000), 0, 0, 0},
-        {"empty-5", "", 5, 0, 0},
-        {"noise-0", RandomBytes(40000, 1), 0, 0, 0},
-        {"noise-9-inside", RandomBytes(50000, 2), 9, 0, 0},
-        {"small-6", "ab", 6, 0, 0},
+        {"text-9", CompressibleText(70000), 9, nullptr, 8, 2},
+        {"text-1", CompressibleText(3000), 1, nullptr, 8, 6},
+        {"text-2", CompressibleText(3000), 2, "pw", 8, 5},
+        {"text-default", CompressibleText(9000), -1, nullptr, 8, 0},
+        {"text-8", CompressibleText(150000), 8, "pw", 8, 3},  // long enough to slide the window
+        {"text-7", CompressibleText(3000), 7, "pw", 8, 1},
+        {"text-0", CompressibleText(3000), 0, nullptr, 0, 0},
+        {"text-0-pw", CompressibleText(3000), 0, "pw", 0, 1},
+        {"empty-5", "", 5, nullptr, 0, 0},
+        {"noise-0", RandomBytes(40000, 1), 0, nullptr, 0, 0},
+        {"noise-9-inside", RandomBytes(50000, 2), 9, nullptr, 0, 0},
+        {"small-6", "ab", 6, nullptr, 0, 0},
         // Last, so that the longer deflated attempt would reach past the end record.
-        {"noise-9-last", RandomBytes(70000, 3), 9, 0, 0},
+        {"noise-9-last", RandomBytes(70000, 3), 9, nullptr, 0, 0},
     };
-    for (const Row& row : rows)
-        tree.File(tree.Root(), row.name, Source(row.name, row.data), row.level);
+    PasswordMap passwords;
+    for (const Row& row : rows) {
+        tree.File(tree.Root(), row.name, Source(row.name, row.data), row.level, row.password);
+        if (row.password != nullptr)
+            passwords[row.name] = row.password;
+    }
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
-    ZipParsed parsed = Read();
+    ZipParsed parsed = Read(passwords);
     ASSERT_EQ(parsed.entries.size(), std::size(rows));  // each name once
     for (size_t i = 0; i < std::size(rows); ++i) {
         const ZipEntry& e = parsed.entries[i];
@@ -149,10 +160,12 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
             EXPECT_EQ(e.payload, RawDeflate(rows[i].data, rows[i].level)) << e.name;
         }
     }
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
-TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
+// The application's level counts only where the project's switch is off (the properties tests
+// hold that rule); here the project's own level is on.
+TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersOrTheProject)
 {
     AppSettings = new SettingsDocument;
     ProjectDocument = new SettingsDocument;
@@ -168,22 +181,14 @@ TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersTheProjectOrTheApplication)
     tree.File(two, "own-0", text, 0);
     tree.File(tree.Folder(root, "nine", 9), "own-1", text, 1);
 
-    struct Pass {
-        const char* projectSwitch;
-        unsigned projectFlags;
-    } passes[] = {{"1", 2}, {"0", 6}};  // the project's 9, else the application's 1
-    for (const Pass& pass : passes) {
-        ProjectDocument->SetValue("PROPERTY", "COMPLEVELENABLE", pass.projectSwitch);
-        ASSERT_EQ(Build(), 0);
-        ZipParsed parsed = Read();
-        ASSERT_EQ(parsed.entries.size(), 5u);
-        unsigned expected[] = {pass.projectFlags, 4, 4, 0, 6};
-        for (size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(parsed.entries[i].flags, expected[i]) << parsed.entries[i].name;
-            EXPECT_EQ(parsed.entries[i].method, parsed.entries[i].name == "two/own-0" ? 0u : 8u)
-                << parsed.entries[i].name;
-            EXPECT_EQ(parsed.entries[i].data, CompressibleText(20000));
-        }
+    ASSERT_EQ(Build(), 0);
+    ZipParsed parsed = Read();
+    ASSERT_EQ(parsed.entries.size(), 5u);
+    const unsigned expected[] = {2, 4, 4, 0, 6};  // levels 9 (the project's), 2, 2, 0 and 1
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(parsed.entries[i].flags, expected[i]) << parsed.entries[i].name;
+        EXPECT_EQ(parsed.entries[i].method, expected[i] == 0 ? 0u : 8u) << parsed.entries[i].name;
+        EXPECT_EQ(parsed.entries[i].data, CompressibleText(20000));
     }
 }
 
@@ -225,7 +230,7 @@ TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryp
         }
     }
     EXPECT_EQ(parsed.Find("secret/noise.bin")->method, 0u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, passwords);
+    ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
 // A folder holding a good file, a failing one and another good file, then a folder and a file
@@ -274,7 +279,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         EXPECT_EQ(report.steps, 3);
         ZipParsed parsed = Read();
         EXPECT_EQ(Names(parsed), (std::vector<std::string>{"F/good1", "F/sub/good2"}));
-        EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+        ExpectReadersAcceptFile(out, parsed, {});
     }
 }
 
@@ -389,6 +394,8 @@ TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
         bool failTruncate, failClose;
     } rows[] = {{1, false, false}, {0, true, false}, {0, false, true}};
     for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "write " << row.failWrite << " truncate " << row.failTruncate
+                                        << " close " << row.failClose);
         Sink sink;
         sink.failWrite = row.failWrite;
         sink.failTruncate = row.failTruncate;
@@ -450,7 +457,7 @@ TEST_F(ArchiveBuild, TakesAtMost65535Files)
     EXPECT_EQ(report.steps, 65536);
     ZipParsed parsed = Read();
     EXPECT_EQ(parsed.entries.size(), 65535u);
-    EXPECT_READERS_ACCEPT_FILE(out, parsed, {});
+    ExpectReadersAcceptFile(out, parsed, {});
 }
 
 }  // namespace

@@ -14,79 +14,49 @@ void Record(const char* line)
     g_printed.push_back(line);
 }
 
-CommandLine Parse(std::vector<const char*> arguments)
-{
-    g_printed.clear();
-    arguments.insert(arguments.begin(), "packwren.exe");
-    CommandLine result;
-    ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), &result, Record);
-    return result;
-}
-
 }  // namespace
 
-TEST(CommandLine, ProjectAndOutputMakeABatchRequest)
+TEST(CommandLine, ArgumentsOptionsAndComplaints)
 {
-    CommandLine line = Parse({"a.pwp", "-o", "out.zip"});
-    EXPECT_STREQ(line.projectArgument, "a.pwp");
-    EXPECT_STREQ(line.outputArgument, "out.zip");
-    EXPECT_TRUE(IsBatchRequest(line));
-    EXPECT_TRUE(g_printed.empty());
-}
-
-TEST(CommandLine, RepeatedArgumentsAreReportedAndTheLastWins)
-{
-    CommandLine line = Parse({"a.pwp", "b.pwp"});
-    EXPECT_STREQ(line.projectArgument, "b.pwp");
-    ASSERT_EQ(g_printed.size(), 1u);
-    EXPECT_EQ(g_printed[0], "すでにファイルが指定されています。(b.pwp)\n");
-    EXPECT_FALSE(IsBatchRequest(line));
-
-    line = Parse({"p.pwp", "-o", "x.zip", "-out", "y.zip"});
-    EXPECT_STREQ(line.outputArgument, "y.zip");
-    ASSERT_EQ(g_printed.size(), 1u);
-    EXPECT_EQ(g_printed[0], "すでに出力ファイルが指定されています。(x.zip)\n");
-}
-
-TEST(CommandLine, OptionsAndValues)
-{
-    // The value after -o is never read as an option; -ofile counts as -o; -O does not.
-    CommandLine line = Parse({"-x", "-O", "-", "p.pwp", "-ofile", "-x.zip"});
-    EXPECT_STREQ(line.outputArgument, "-x.zip");
-    EXPECT_STREQ(line.projectArgument, "p.pwp");
-    ASSERT_EQ(g_printed.size(), 3u);
-    EXPECT_EQ(g_printed[0], "Unknown option(-x)\n");
-    EXPECT_EQ(g_printed[1], "Unknown option(-O)\n");
-    EXPECT_EQ(g_printed[2], "Unknown option(-)\n");
-    EXPECT_TRUE(IsBatchRequest(line));
-}
-
-TEST(CommandLine, QuotesLeftByTheRuntimeAreStripped)
-{
-    CommandLine line = Parse({"\"C:\\My Files\\a.pwp\"", "-o", "\"out dir\\x.zip\""});
-    EXPECT_STREQ(line.projectArgument, "C:\\My Files\\a.pwp");
-    EXPECT_STREQ(line.outputArgument, "out dir\\x.zip");
-}
-
-TEST(CommandLine, OutputWithoutValueIsMissingAndNothingPastTheListIsRead)
-{
-    CommandLine line = Parse({"p.pwp", "-o"});
-    EXPECT_STREQ(line.outputArgument, "");
-    EXPECT_FALSE(IsBatchRequest(line));
-    ASSERT_EQ(g_printed.size(), 1u);
-    EXPECT_EQ(g_printed[0], "出力ファイルが指定されていません。(-o)\n");
-
-    line = Parse({"p.pwp", "-o", "x.zip", "-o"});
-    EXPECT_STREQ(line.outputArgument, "");
-    EXPECT_FALSE(IsBatchRequest(line));
-
-    // An output alone does not ask for batch mode.
-    EXPECT_FALSE(IsBatchRequest(Parse({"-o", "x.zip"})));
-}
-
-TEST(CommandLine, LongArgumentsAreCutToThePathLimit)
-{
-    std::string longName(400, 'a');
-    CommandLine line = Parse({longName.c_str()});
-    EXPECT_EQ(std::string(line.projectArgument), longName.substr(0, 259));
+    const std::string longName(400, 'a');
+    const std::string cut = longName.substr(0, 259);  // the path limit
+    struct Row {
+        std::vector<const char*> arguments;
+        const char* project;
+        const char* output;
+        bool batch;
+        std::vector<std::string> printed;
+    } rows[] = {
+        {{"a.pwp", "-o", "out.zip"}, "a.pwp", "out.zip", true, {}},
+        // Repeated arguments are reported and the last wins.
+        {{"a.pwp", "b.pwp"}, "b.pwp", "", false, {"すでにファイルが指定されています。(b.pwp)\n"}},
+        {{"p.pwp", "-o", "x.zip", "-out", "y.zip"}, "p.pwp", "y.zip", true,
+         {"すでに出力ファイルが指定されています。(x.zip)\n"}},
+        // The value after -o is never read as an option; -ofile counts as -o; -O does not.
+        {{"-x", "-O", "-", "p.pwp", "-ofile", "-x.zip"}, "p.pwp", "-x.zip", true,
+         {"Unknown option(-x)\n", "Unknown option(-O)\n", "Unknown option(-)\n"}},
+        // Quotes left by the runtime are stripped.
+        {{"\"C:\\My Files\\a.pwp\"", "-o", "\"out dir\\x.zip\""}, "C:\\My Files\\a.pwp",
+         "out dir\\x.zip", true, {}},
+        // A last -o names nothing: the output is missing, and nothing past the list is read.
+        {{"p.pwp", "-o"}, "p.pwp", "", false, {"出力ファイルが指定されていません。(-o)\n"}},
+        {{"p.pwp", "-o", "x.zip", "-o"}, "p.pwp", "", false, {"出力ファイルが指定されていません。(-o)\n"}},
+        {{"-o", "x.zip"}, "", "x.zip", false, {}},  // an output alone asks for no batch
+        {{longName.c_str()}, cut.c_str(), "", false, {}},
+    };
+    for (const Row& row : rows) {
+        std::vector<const char*> argv{"packwren.exe"};
+        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        std::string trace;
+        for (const char* argument : row.arguments)
+            trace += std::string(argument).substr(0, 20) + " ";
+        SCOPED_TRACE(trace);
+        g_printed.clear();
+        CommandLine line;
+        ParseCommandLine(static_cast<int>(argv.size()), argv.data(), &line, Record);
+        EXPECT_STREQ(line.projectArgument, row.project);
+        EXPECT_STREQ(line.outputArgument, row.output);
+        EXPECT_EQ(IsBatchRequest(line), row.batch);
+        EXPECT_EQ(g_printed, row.printed);
+    }
 }

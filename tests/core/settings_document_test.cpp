@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "core/file_io.h"
 #include "tests/support/temp_dir.h"
@@ -106,14 +108,6 @@ TEST(SettingsDocumentLoad, SectionHeadersKeysAndKeylessLines)
     EXPECT_EQ(keyless, "[\tk=v][a\tb=c][    ]");
 }
 
-TEST(SettingsDocumentLoad, CodePage932BytesPassThrough)
-{
-    TempDir dir;
-    SettingsDocument document;
-    ASSERT_TRUE(LoadBytes(document, dir, "[設定]\r\n名前=ソース表示\x7f\r\n").ok);
-    EXPECT_STREQ(document.GetValue("設定", "名前"), "ソース表示\x7f");
-}
-
 TEST(SettingsDocumentLoad, MissingFile)
 {
     TempDir dir;
@@ -132,23 +126,16 @@ TEST(SettingsDocumentSave, RoundTripIsByteForByte)
     const std::string original =
         "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
         "[PROPERTY]\r\n[FILELIST]\r\n0\t\t9\t>\tdocs\r\n\t\t\t<\r\n[dup]\r\nk=1\r\nk=2\r\n[dup]\r\nk=3\r\n"
-        "   \r\n=\r\n";
+        "   \r\n=\r\n[設定]\r\n名前=ソース表示\x7f\r\n";
     TempDir dir;
     SettingsDocument document;
     ASSERT_TRUE(LoadBytes(document, dir, original).ok);
+    EXPECT_STREQ(document.GetValue("設定", "名前"), "ソース表示\x7f");  // code page 932 passes through
     std::string once = SaveBytes(document, dir);
     EXPECT_EQ(once, original);
     SettingsDocument again;
     ASSERT_TRUE(LoadBytes(again, dir, once).ok);
     EXPECT_EQ(SaveBytes(again, dir), original);
-}
-
-TEST(SettingsDocumentSave, LineEndsAreNormalisedAndBlankLinesDropped)
-{
-    TempDir dir;
-    SettingsDocument document;
-    ASSERT_TRUE(LoadBytes(document, dir, "[A]\nk=v\n\n[B]").ok);
-    EXPECT_EQ(SaveBytes(document, dir), "[A]\r\nk=v\r\n[B]\r\n");
 }
 
 TEST(SettingsDocumentSave, UnescapedValuesAndKeylessLinesReadBackAsTheGrammarSays)
@@ -209,59 +196,84 @@ TEST(SettingsDocumentSave, SaveUnderAnotherNameKeepsTheRememberedPath)
     EXPECT_EQ(ReadWholeFile(dir.Join("other.ini")), "[A]\r\nk=1\r\n");
 }
 
-TEST(SettingsDocumentEdit, SetValueKeepsPositionsAndAppends)
+// Edits of a loaded document, seen in the bytes it saves afterwards.
+TEST(SettingsDocumentEdit, EditsAndTheBytesSaved)
 {
+    static const int widths[] = {120, 80, 120, 240};
+    struct Row {
+        const char* loaded;
+        std::function<void(SettingsDocument&)> edit;
+        const char* saved;
+    } rows[] = {
+        // Line ends are normalised and blank lines dropped.
+        {"[A]\nk=v\n\n[B]", [](SettingsDocument&) {}, "[A]\r\nk=v\r\n[B]\r\n"},
+        // A value changes where it stands; a new key goes to the end of its section, a new
+        // section to the end.
+        {"[A]\r\nx=1\r\ny=2\r\n[B]\r\n",
+         [](SettingsDocument& d) {
+             d.SetValue("A", "x", "changed");
+             d.SetValue("A", "z", "3");
+             d.SetValue("C", "w", "4");
+         },
+         "[A]\r\nx=changed\r\ny=2\r\nz=3\r\n[B]\r\n[C]\r\nw=4\r\n"},
+        // Of duplicate sections and keys, the first one changes.
+        {"[S]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\n", [](SettingsDocument& d) { d.SetValue("S", "k", "one"); },
+         "[S]\r\nk=one\r\nk=2\r\n[S]\r\nk=3\r\n"},
+        // Lines go before the n-th line; a position past the end or below 0 appends.
+        {"",
+         [](SettingsDocument& d) {
+             for (auto [position, text] : {std::pair<int, const char*>{0, "b"}, {0, "a"},
+                                           {2147483647, "d"}, {2, "c"}, {-1, "e"}, {5, "f"}})
+                 d.InsertLine("L", position, text);
+         },
+         "[L]\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\n"},
+        {"",
+         [](SettingsDocument& d) {
+             d.SetIntList("W", "ListColumnWidth", widths, 4);
+             d.SetIntList("W", "none", widths, 0);
+             d.SetInt("W", "sort", -2147483647 - 1);
+         },
+         "[W]\r\nListColumnWidth=120,80,120,240\r\nnone=\r\nsort=-2147483648\r\n"},
+        // The identity block, new or replaced where it stands.
+        {"", [](SettingsDocument& d) { d.WriteIdentity("packwrenプロジェクト", 0x01000000); },
+         "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n"},
+        {"[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=9.9.9\r\nAPPLICATIONNAME=other\r\n",
+         [](SettingsDocument& d) { d.WriteIdentity("packwren設定ファイル", 0x01000000); },
+         "[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=1.0.0\r\nAPPLICATIONNAME=packwren設定ファイル\r\n"},
+    };
     TempDir dir;
-    SettingsDocument document;
-    ASSERT_TRUE(LoadBytes(document, dir, "[A]\r\nx=1\r\ny=2\r\n[B]\r\n").ok);
-    EXPECT_TRUE(document.SetValue("A", "x", "changed"));
-    EXPECT_TRUE(document.SetValue("A", "z", "3"));
-    EXPECT_TRUE(document.SetValue("C", "w", "4"));
-    EXPECT_EQ(SaveBytes(document, dir), "[A]\r\nx=changed\r\ny=2\r\nz=3\r\n[B]\r\n[C]\r\nw=4\r\n");
-    // A new section made by SetValue does not become current.
-    EXPECT_EQ(document.FindSection(nullptr), nullptr);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.saved);
+        SettingsDocument document;
+        ASSERT_TRUE(LoadBytes(document, dir, row.loaded).ok);
+        row.edit(document);
+        EXPECT_EQ(SaveBytes(document, dir), row.saved);
+    }
 }
 
-TEST(SettingsDocumentEdit, DuplicatesActOnTheFirst)
+TEST(SettingsDocumentEdit, LookupsMoveTheCurrentSectionAndDeletesActOnTheFirst)
 {
     TempDir dir;
     SettingsDocument document;
-    ASSERT_TRUE(LoadBytes(document, dir, "[S]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\n").ok);
+    ASSERT_TRUE(LoadBytes(document, dir, "[S]\r\nk=1\r\n[A]\r\n[S]\r\nk=3\r\n").ok);
     EXPECT_STREQ(document.GetValue("S", "k"), "1");
-    document.SetValue("S", "k", "one");
-    EXPECT_EQ(SaveBytes(document, dir), "[S]\r\nk=one\r\nk=2\r\n[S]\r\nk=3\r\n");
-    EXPECT_TRUE(document.DeleteSection("S"));
-    EXPECT_EQ(document.FindSection(nullptr), nullptr);
-    EXPECT_STREQ(document.GetValue("S", "k"), "3");
-    EXPECT_TRUE(document.DeleteSection("S"));
-    EXPECT_FALSE(document.DeleteSection("S"));
-    EXPECT_EQ(SaveBytes(document, dir), "");
-}
-
-TEST(SettingsDocumentEdit, LookupsMoveTheCurrentSection)
-{
-    SettingsDocument document;
-    document.AddSection("A");
-    document.AddSection("B");
-    EXPECT_STREQ(document.FindSection(nullptr)->name, "B");
+    EXPECT_STREQ(document.FindSection(nullptr)->name, "S");
     EXPECT_EQ(document.GetValue("A", "missing"), nullptr);
     EXPECT_STREQ(document.FindSection(nullptr)->name, "A");
     EXPECT_EQ(document.GetValue("none", "k"), nullptr);
     EXPECT_EQ(document.FindSection(nullptr), nullptr);
     EXPECT_EQ(document.GetValue("A", nullptr), nullptr);
-}
+    document.AddSection("B");
+    EXPECT_STREQ(document.FindSection(nullptr)->name, "B");
+    document.SetValue("C", "k", "v");
+    EXPECT_EQ(document.FindSection(nullptr), nullptr);  // a section SetValue makes is not current
 
-TEST(SettingsDocumentEdit, InsertLinePositions)
-{
-    TempDir dir;
-    SettingsDocument document;
-    document.InsertLine("L", 0, "b");
-    document.InsertLine("L", 0, "a");
-    document.InsertLine("L", 2147483647, "d");
-    document.InsertLine("L", 2, "c");
-    document.InsertLine("L", -1, "e");
-    document.InsertLine("L", 5, "f");
-    EXPECT_EQ(SaveBytes(document, dir), "[L]\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\n");
+    EXPECT_TRUE(document.DeleteSection("S"));
+    EXPECT_EQ(document.FindSection(nullptr), nullptr);
+    EXPECT_STREQ(document.GetValue("S", "k"), "3");
+    EXPECT_TRUE(document.DeleteSection("S"));
+    EXPECT_FALSE(document.DeleteSection("S"));
+    EXPECT_EQ(SaveBytes(document, dir), "[A]\r\n[B]\r\n[C]\r\nk=v\r\n");
 }
 
 TEST(SettingsDocumentEdit, IntegersAndLists)
@@ -272,14 +284,12 @@ TEST(SettingsDocumentEdit, IntegersAndLists)
                           "[W]\r\nn= -42x\r\nplus=+7\r\nbad=abc\r\nlist=10,,20\r\nsp=1 2\r\n"
                           "spaced=120 , 80,120 ,  240\r\nsigned=+5,6\r\nempty=\r\ntrail=1,\r\n")
                     .ok);
+    for (auto [key, expected] : {std::pair<const char*, int>{"n", -42}, {"plus", 7}, {"bad", 0}}) {
+        int value = 99;
+        EXPECT_TRUE(document.GetInt("W", key, &value)) << key;
+        EXPECT_EQ(value, expected) << key;
+    }
     int value = 99;
-    EXPECT_TRUE(document.GetInt("W", "n", &value));
-    EXPECT_EQ(value, -42);
-    EXPECT_TRUE(document.GetInt("W", "plus", &value));
-    EXPECT_EQ(value, 7);
-    EXPECT_TRUE(document.GetInt("W", "bad", &value));
-    EXPECT_EQ(value, 0);
-    value = 99;
     EXPECT_FALSE(document.GetInt("W", "missing", &value));
     EXPECT_EQ(value, 99);
 
@@ -306,26 +316,12 @@ TEST(SettingsDocumentEdit, IntegersAndLists)
             EXPECT_EQ(out[i], row.values[i]) << row.key << " element " << i;
     }
 
-    const int widths[] = {120, 80, 120, 240};
-    EXPECT_TRUE(document.SetIntList("W", "ListColumnWidth", widths, 4));
-    EXPECT_STREQ(document.GetValue("W", "ListColumnWidth"), "120,80,120,240");
-    int back[4] = {};
-    EXPECT_EQ(document.GetIntList("W", "ListColumnWidth", back, 4), 4);
-    EXPECT_EQ(back[3], 240);
-    EXPECT_TRUE(document.SetIntList("W", "none", widths, 0));
-    EXPECT_STREQ(document.GetValue("W", "none"), "");
-    EXPECT_TRUE(document.SetInt("W", "sort", -2147483647 - 1));
-    EXPECT_STREQ(document.GetValue("W", "sort"), "-2147483648");
-}
-
-TEST(SettingsDocumentEdit, LongIntListsStopBeforeTheLineLimit)
-{
-    SettingsDocument document;
+    // A long list stops before the line limit.
     int values[400];
     for (int& v : values)
         v = -1000000000;
-    EXPECT_TRUE(document.SetIntList("W", "k", values, 400));
-    std::string text = document.GetValue("W", "k");
+    document.SetIntList("W", "long", values, 400);
+    std::string text = document.GetValue("W", "long");
     EXPECT_LE(text.size(), 1023u);
     EXPECT_GT(text.size(), 1000u);
 }
@@ -353,16 +349,12 @@ TEST(SettingsScope, OpenCreatesTheSectionAndGetSetUseIt)
     EXPECT_EQ(SaveBytes(document, dir), "[OTHER]\r\nPASSWORD=own\r\n[PROPERTY]\r\nPASSWORD=pw\r\n");
 }
 
-TEST(SettingsIdentity, WriteAndCheck)
+TEST(SettingsIdentity, CheckReadsTheVersion)
 {
-    TempDir dir;
     SettingsDocument document;
-    EXPECT_TRUE(document.WriteIdentity("packwrenプロジェクト", 0x01000000));
-    EXPECT_EQ(SaveBytes(document, dir),
-              "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n");
+    document.WriteIdentity("packwrenプロジェクト", 0x01000000);
     EXPECT_EQ(document.CheckIdentity("packwrenプロジェクト"), 16777216);
     EXPECT_EQ(document.CheckIdentity("packwren設定ファイル"), 0);
-
     struct Row {
         const char* version;
         int expected;
@@ -372,14 +364,6 @@ TEST(SettingsIdentity, WriteAndCheck)
         document.SetValue("INFOMATION", "APPLICATIONVERSION", row.version);
         EXPECT_EQ(document.CheckIdentity("packwrenプロジェクト"), row.expected) << row.version;
     }
-    // An existing identity is replaced where it stands.
-    SettingsDocument stamped;
-    ASSERT_TRUE(LoadBytes(stamped, dir,
-                          "[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=9.9.9\r\nAPPLICATIONNAME=other\r\n")
-                    .ok);
-    stamped.WriteIdentity("packwren設定ファイル", 0x01000000);
-    EXPECT_EQ(SaveBytes(stamped, dir),
-              "[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=1.0.0\r\nAPPLICATIONNAME=packwren設定ファイル\r\n");
     SettingsDocument noVersion;
     noVersion.SetValue("INFOMATION", "APPLICATIONNAME", "n");
     EXPECT_EQ(noVersion.CheckIdentity("n"), 0);

@@ -28,16 +28,13 @@ TEST(StripQuotes, RemovesOnlyAnOpeningQuoteAndItsPartner)
     }
 }
 
+// Code page 932's lead bytes as the wide range 0x80-0x9F and 0xE0-0xFF, checked at every edge.
 TEST(IsLeadByte, CoversTheWideRange)
 {
-    for (int byte = 0; byte < 256; ++byte) {
-        bool expected = (byte >= 0x80 && byte <= 0x9F) || byte >= 0xE0;
-        EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(byte)), expected) << byte;
-    }
-    EXPECT_TRUE(IsLeadByte(0x80));
-    EXPECT_TRUE(IsLeadByte(0xFF));
-    EXPECT_FALSE(IsLeadByte(0xA0));
-    EXPECT_FALSE(IsLeadByte(0xDF));
+    for (int byte : {0x80, 0x81, 0x9F, 0xE0, 0xFC, 0xFF})
+        EXPECT_TRUE(IsLeadByte(static_cast<unsigned char>(byte))) << byte;
+    for (int byte : {0x00, 0x5C, 0x7F, 0xA0, 0xDF})
+        EXPECT_FALSE(IsLeadByte(static_cast<unsigned char>(byte))) << byte;
 }
 
 namespace {
@@ -92,7 +89,8 @@ TEST(CopyField, CutsAndTerminates)
     EXPECT_STREQ(destination, "");
     CopyField("abc\tdef", destination, sizeof destination, 3);
     EXPECT_STREQ(destination, "abc");
-    // A zero byte inside the counted length ends the copy.
+    // A zero byte inside the counted length ends the copy: nothing after it is copied.
+    memset(destination, 'x', sizeof destination);
     CopyField("ab\0cd", destination, sizeof destination, 5);
-    EXPECT_STREQ(destination, "ab");
+    EXPECT_EQ(std::string(destination, 4), std::string("ab\0x", 4));
 }

@@ -32,8 +32,8 @@ TEST(NamesEqual, FoldsAsciiLettersOnly)
 
 using ChildLinksTest = ProjectTest;
 
-// Random inserts, renames and deletes over a few folders, checked against a plain map after each
-// step: every live name is found under its folder, and no removed one.
+// Random inserts, renames and deletes over a few folders, then checked against a plain map: every
+// live name is found under its folder, every list is linked both ways, no removed name is found.
 TEST_F(ChildLinksTest, TheIndexAgreesWithTheTreeThroughManyChanges)
 {
     std::mt19937 random(20240611);
@@ -83,8 +83,11 @@ TEST_F(ChildLinksTest, TheIndexAgreesWithTheTreeThroughManyChanges)
     }
     size_t linked = 0;
     for (ProjectNode* folder : folders) {
-        for (ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
+        const ProjectNode* previous = nullptr;
+        for (ProjectNode* child = folder->firstChild; child; previous = child, child = child->nextSibling) {
             ++linked;
+            EXPECT_EQ(child->parent, folder) << child->name;
+            EXPECT_EQ(child->prevSibling, previous) << child->name;
             EXPECT_EQ(expected.count({folder, lower(child->name)}), 1u) << child->name;
         }
     }

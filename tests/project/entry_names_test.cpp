@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "project/child_links.h"
 #include "project/project_node.h"
@@ -12,83 +13,72 @@ namespace {
 const char kRenameTitle[] = "パックレン：ファイル名の変更";
 const char kExists[] = "指定されたファイル名はすでに存在します。";
 const char kReserved[] = "使用できないファイル名です";
-std::string BadChar(int position)
-{
-    return "使用できない文字が含まれています。\r\n(" + std::to_string(position) + "文字目)";
-}
+const char kBadChar[] = "bad";  // stands for the message that names the offending character
 }  // namespace
 
-TEST(FindInvalidNameChar, FirstOffendingByteOrMinusOne)
+// A typed name: the offset of the first byte it may not hold (-1: none), and what its validation
+// says (none: accepted; "": refused without a message).
+TEST(EntryNameRules, OffendingBytesAndMessages)
 {
     struct Row {
         const char* name;
         int offset;
+        const char* message;
     } rows[] = {
-        {"plain.txt", -1},
-        {" lead", 0},
-        {"in side ", -1},
-        {"a:b", 1},
-        {"表:", 2},           // one double-byte character, then ":"
-        {"表", -1},           // its trail byte is "\"
-        {"ソ|", 2},           // "ソ" ends in "\" too; the "|" after it counts
-        {"\x81|x", -1},       // a trail byte is never examined, whatever it is
-        {"abc\x95", -1},      // a lead byte right before the end
-        {"x\x01y", 1},
-        {"x\x1f", 1},
-        {"x\ty", 1},
-        {"a\\b", 1}, {"a/b", 1}, {"a,b", 1}, {"a;b", 1}, {"a<b", 1}, {"a>b", 1}, {"a|b", 1},
-        {"...", -1},
-        {"\x7f\xa0\xdf", -1},  // DEL and half-width katakana are ordinary
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(FindInvalidNameChar(row.name), row.offset) << row.name;
-}
-
-TEST(ValidateEntryName, RefusesWithTheFittingMessage)
-{
-    struct Row {
-        const char* name;
-        bool accepted;
-        std::string message;
-    } rows[] = {
-        {"ok.txt", true, ""},
-        {"", false, ""},  // no message for an empty name
-        {" x", false, BadChar(1)},
-        {"a:b", false, BadChar(2)},
-        {"表:", false, BadChar(3)},
-        {".", false, kReserved},
-        {"..", false, kReserved},
-        {"...", true, ""},
-        {"..a", true, ""},
+        {"plain.txt", -1, nullptr},
+        {" lead", 0, kBadChar},
+        {"in side ", -1, nullptr},
+        {"a:b", 1, kBadChar},
+        {"表:", 2, kBadChar},        // one double-byte character, then ":"
+        {"表", -1, nullptr},          // its trail byte is "\"
+        {"ソ|", 2, kBadChar},        // "ソ" ends in "\" too; the "|" after it counts
+        {"\x81|x", -1, nullptr},      // a trail byte is never examined, whatever it is
+        {"abc\x95", -1, nullptr},     // a lead byte right before the end
+        {"x\x01y", 1, kBadChar}, {"x\x1f", 1, kBadChar}, {"x\ty", 1, kBadChar},
+        {"a\\b", 1, kBadChar}, {"a/b", 1, kBadChar}, {"a,b", 1, kBadChar}, {"a;b", 1, kBadChar},
+        {"a<b", 1, kBadChar}, {"a>b", 1, kBadChar}, {"a|b", 1, kBadChar},
+        {"\x7f\xa0\xdf", -1, nullptr},  // DEL and half-width katakana are ordinary
+        {"", -1, ""},
+        {".", -1, kReserved},
+        {"..", -1, kReserved},
+        {"...", -1, nullptr},
+        {"..a", -1, nullptr},
     };
     for (const Row& row : rows) {
-        ErrorRecorder errors;
-        EXPECT_EQ(ValidateEntryName(row.name, true), row.accepted) << row.name;
-        if (row.message.empty()) {
-            EXPECT_TRUE(errors.texts.empty()) << row.name;
-        } else {
-            ASSERT_EQ(errors.texts.size(), 1u) << row.name;
-            EXPECT_EQ(errors.texts[0], row.message);
-            EXPECT_EQ(errors.titles[0], kRenameTitle);
-        }
+        EXPECT_EQ(FindInvalidNameChar(row.name), row.offset) << row.name;
+        std::vector<std::string> message;  // counts characters from 1
+        if (row.message == kBadChar)
+            message.push_back("使用できない文字が含まれています。\r\n(" + std::to_string(row.offset + 1) + "文字目)");
+        else if (row.message != nullptr && row.message[0] != '\0')
+            message.push_back(row.message);
+        ErrorRecorder shown;
+        EXPECT_EQ(ValidateEntryName(row.name, true), row.message == nullptr) << row.name;
+        EXPECT_EQ(shown.texts, message) << row.name;
+        EXPECT_EQ(shown.titles, std::vector<std::string>(message.size(), kRenameTitle)) << row.name;
         ErrorRecorder quiet;
-        EXPECT_EQ(ValidateEntryName(row.name, false), row.accepted) << row.name;
-        EXPECT_TRUE(quiet.texts.empty());
+        EXPECT_EQ(ValidateEntryName(row.name, false), row.message == nullptr) << row.name;
+        EXPECT_TRUE(quiet.texts.empty()) << row.name;
     }
 }
 
 using RenameTest = ProjectTest;
 
-TEST_F(RenameTest, DuplicatesAmongSiblingsAreRefusedInAnyCase)
+TEST_F(RenameTest, NamesAreRefusedWhenInvalidOrTakenByASiblingInAnyCase)
 {
     ProjectNode* readme = File(Root(), "C:\\readme.txt");
     ProjectNode* docs = Folder(Root(), "Docs");
     ProjectNode* nested = File(docs, "C:\\d\\docs.txt");
+    const std::string longName(259, 'n');
+    ProjectNode* other = File(Root(), "C:\\b", "other");
+    File(Root(), "C:\\a", longName.c_str());
+    const std::string sameWhenCut = longName + "tail";
+    const std::string cut = std::string(258, 'n') + "xyz";
+    const std::string stored = std::string(258, 'n') + "x";  // names are stored in 259 bytes
     struct Row {
         ProjectNode* node;
         const char* name;
         bool renamed;
-        const char* message;
+        const char* message;  // none: not checked
         const char* after;
     } rows[] = {
         {readme, "DOCS", false, kExists, "readme.txt"},    // a sibling folder, other case
@@ -98,6 +88,10 @@ TEST_F(RenameTest, DuplicatesAmongSiblingsAreRefusedInAnyCase)
         {readme, nullptr, false, nullptr, "README.TXT"},   // a cancelled edit
         {nested, "readme.txt", true, nullptr, "readme.txt"},  // another folder's names are free
         {docs, "a,b", false, nullptr, "Docs"},
+        {other, sameWhenCut.c_str(), false, kExists, "other"},  // compared as it would be stored
+        {other, cut.c_str(), true, nullptr, stored.c_str()},
+        {Root(), ".", false, kReserved, "新規書庫"},
+        {Root(), "README.TXT", true, nullptr, "README.TXT"},  // the root has no siblings
     };
     for (const Row& row : rows) {
         errors.texts.clear();
@@ -113,28 +107,9 @@ TEST_F(RenameTest, DuplicatesAmongSiblingsAreRefusedInAnyCase)
     EXPECT_EQ(FindChildNamed(Root(), "readme.txt"), readme);
     EXPECT_EQ(FindChildNamed(docs, "docs.txt"), nullptr);
     EXPECT_EQ(FindChildNamed(docs, "READme.txt"), nested);
-}
-
-TEST_F(RenameTest, TheProjectRootHasNoSiblings)
-{
-    File(Root(), "C:\\top.txt");
-    EXPECT_FALSE(RenameEntry(Root(), "."));
-    ASSERT_EQ(errors.texts.size(), 1u);
-    EXPECT_EQ(errors.texts[0], kReserved);
-    EXPECT_TRUE(RenameEntry(Root(), "top.txt"));
-    EXPECT_STREQ(Root()->name, "top.txt");
-}
-
-TEST_F(RenameTest, LongNamesAreCutBeforeTheyAreCompared)
-{
-    std::string stored(259, 'n');
-    File(Root(), "C:\\a", stored.c_str());
-    ProjectNode* other = File(Root(), "C:\\b", "other");
-    // Distinct as typed, equal once cut to 259 bytes: refused.
-    EXPECT_FALSE(RenameEntry(other, (stored + "tail").c_str()));
-    EXPECT_STREQ(other->name, "other");
-    EXPECT_TRUE(RenameEntry(other, (std::string(258, 'n') + "xyz").c_str()));
-    EXPECT_EQ(std::string(other->name), std::string(258, 'n') + "x");
+    // Nothing in the index points at a renamed entry by its old name once the entry is gone.
+    DeleteEntry(nested);
+    EXPECT_EQ(FindChildNamed(docs, "docs.txt"), nullptr);
 }
 
 TEST(SplitEntryName, LastComponentIntoBaseAndExtension)

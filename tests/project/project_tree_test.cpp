@@ -3,116 +3,77 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
 #include "core/format_text.h"
 #include "core/paths.h"
 #include "project/child_links.h"
-#include "project/entry_names.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/properties.h"
 #include "tests/support/project_fixture.h"
 #include "tests/support/temp_dir.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
-namespace {
-
 using TreeTest = ProjectTest;
 
-// Checks the links of a folder's list in both directions.
-void ExpectLinked(const ProjectNode* folder)
+// Each row adds a file entry to the root; `made` is the name it gets, none when it is not added.
+TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
 {
-    const ProjectNode* previous = nullptr;
-    for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
-        EXPECT_EQ(child->parent, folder) << child->name;
-        EXPECT_EQ(child->prevSibling, previous) << child->name;
-        previous = child;
-    }
-}
-
-}  // namespace
-
-TEST_F(TreeTest, FilesOfOneNameFromDifferentPlacesGetCountersBeforeTheExtension)
-{
+    const std::string base(255, 'p');  // the base part of a split path holds 255 bytes
     struct Row {
-        const char* path;
-        bool added;
-        const char* names;
+        std::string path;
+        const char* name;
+        const char* made;
     } rows[] = {
-        {"C:\\a\\x.txt", true, "x.txt"},
-        {"C:\\b\\x.txt", true, "x.txt x(1).txt"},
-        {"C:\\c\\X.TXT", true, "x.txt x(1).txt X(2).TXT"},
-        {"C:\\a\\x.txt", false, "x.txt x(1).txt X(2).TXT"},  // the same file twice
-        {"c:\\A\\X.txt", false, "x.txt x(1).txt X(2).TXT"},  // paths compare without case
-        {"C:\\b\\X.TXT", false, "x.txt x(1).txt X(2).TXT"},  // meets x(1).txt, its own copy
-        {"C:\\d\\x", true, "x.txt x(1).txt X(2).TXT x"},
-        {"C:\\e\\x.txt", true, "x.txt x(1).txt X(2).TXT x x(3).txt"},
+        {"C:\\a\\x.txt", nullptr, "x.txt"},
+        {"C:\\b\\x.txt", nullptr, "x(1).txt"},  // the counter goes before the extension
+        {"C:\\c\\X.TXT", nullptr, "X(2).TXT"},  // names compare without case
+        {"C:\\a\\x.txt", nullptr, nullptr},     // the same file twice
+        {"c:\\A\\X.txt", nullptr, nullptr},     // paths compare without case
+        {"C:\\b\\X.TXT", nullptr, nullptr},     // meets x(1).txt, its own copy
+        {"C:\\d\\x", nullptr, "x"},
+        {"C:\\e\\x.txt", nullptr, "x(3).txt"},
+        {"C:\\n\\1", "a.txt", "a.txt"},         // a name given as text gets the counter at its end
+        {"C:\\n\\2", "A.TXT", "A.TXT(1)"},
+        {"C:\\n\\3", "a.txt", "a.txt(2)"},
+        {"C:\\a\\.cfg", nullptr, ".cfg"},       // a leading dot is an extension, as on Windows
+        {"C:\\b\\.cfg", nullptr, "(1).cfg"},
+        {"C:\\src\\表.txt", nullptr, "表.txt"},  // the trail byte of 表 is "\"
+        {"C:\\src\\a,b;c.txt", nullptr, "a,b;c.txt"},  // disk names skip the typed-name rules
+        {"C:\\" + std::string(256, 'p'), nullptr, base.c_str()},  // 259 bytes fit
+        {"D:\\" + std::string(257, 'p'), nullptr, nullptr},       // 260 do not
     };
+    std::string names;
     for (const Row& row : rows) {
-        ProjectNode* node = File(Root(), row.path);
-        EXPECT_EQ(node != nullptr, row.added) << row.path;
-        if (node != nullptr) {
-            EXPECT_STREQ(node->sourcePath, row.path);
-            EXPECT_EQ(node->parent, Root());
+        ProjectNode* node = File(Root(), row.path.c_str(), row.name);
+        if (row.made == nullptr) {
+            EXPECT_EQ(node, nullptr) << row.path;
+            continue;
         }
-        EXPECT_EQ(Names(Root()), row.names) << row.path;
+        ASSERT_NE(node, nullptr) << row.path;
+        EXPECT_STREQ(node->name, row.made) << row.path;
+        EXPECT_EQ(node->sourcePath, row.path);
+        names += (names.empty() ? "" : " ") + std::string(row.made);
     }
-    ExpectLinked(Root());
+    EXPECT_EQ(Shape(Root()), names);
 }
 
-TEST_F(TreeTest, NamesGivenAsTextGetTheCounterAtTheEnd)
+TEST_F(TreeTest, FoldersHaveNoSourcePathAndEntriesOwnACopyOfTheirPassword)
 {
-    File(Root(), "C:\\a\\one", "a.txt");
-    File(Root(), "C:\\a\\two", "A.TXT");
-    File(Root(), "C:\\a\\three", "a.txt");
-    EXPECT_EQ(Names(Root()), "a.txt A.TXT(1) a.txt(2)");
-    // A leading dot is an extension to the split, as on Windows.
-    File(Root(), "C:\\a\\.cfg");
-    File(Root(), "C:\\b\\.cfg");
-    EXPECT_EQ(Names(Root()), "a.txt A.TXT(1) a.txt(2) .cfg (1).cfg");
-}
-
-TEST_F(TreeTest, NamesComeFromTheLastComponentAndPasswordsAreCopied)
-{
-    // The trail bytes of 表 and ソ are "\": they must not split the name.
-    ProjectNode* file = File(Root(), "C:\\src\\表.txt");
-    ASSERT_NE(file, nullptr);
-    EXPECT_STREQ(file->name, "表.txt");
     ProjectNode* folder = InsertChild(Root(), "C:\\src\\ソース", true, nullptr, 4, nullptr, nullptr);
     ASSERT_NE(folder, nullptr);
-    EXPECT_STREQ(folder->name, "ソース");
-    EXPECT_STREQ(folder->sourcePath, "");  // folders exist only in the project
-    // Names from disk are not held to the rules for typed names.
-    EXPECT_STREQ(File(Root(), "C:\\src\\a,b;c.txt")->name, "a,b;c.txt");
-
+    EXPECT_STREQ(folder->name, "ソース");  // its trail byte is "\" too
+    EXPECT_STREQ(folder->sourcePath, "");
     char text[] = "secret";
-    ProjectNode* other = InsertChild(Root(), "C:\\o", false, text, -1, nullptr, nullptr);
+    ProjectNode* file = InsertChild(Root(), "C:\\o", false, text, -1, nullptr, nullptr);
     text[0] = 'X';
-    EXPECT_STREQ(other->password, "secret");
-    EXPECT_EQ(other->ownsPassword, 1);
-}
-
-TEST_F(TreeTest, OverlongSourcePathsAndUnusableTargetsAddNothing)
-{
-    std::string path = "C:\\" + std::string(256, 'p');  // 259 bytes fit
-    EXPECT_NE(File(Root(), path.c_str()), nullptr);
-    path = "D:\\" + std::string(257, 'p');  // 260 bytes do not
-    EXPECT_EQ(File(Root(), path.c_str()), nullptr);
-    ProjectNode* file = File(Root(), "C:\\f.txt");
-    EXPECT_EQ(File(file, "C:\\g.txt"), nullptr);  // a file entry holds no entries
-    EXPECT_EQ(file->firstChild, nullptr);
+    EXPECT_STREQ(file->password, "secret");
+    EXPECT_EQ(file->ownsPassword, 1);
+    // Nothing goes below a file entry, nor in with a password a project file cannot carry.
+    EXPECT_EQ(File(file, "C:\\g.txt"), nullptr);
     EXPECT_EQ(InsertChild(Root(), "C:\\h", false, "tab\there", -1, nullptr, nullptr), nullptr);
-    // The base part of a split path holds 255 bytes, as file names on disk do.
-    EXPECT_EQ(Names(Root()), std::string(255, 'p') + " f.txt");
+    EXPECT_EQ(Shape(Root()), "ソース{} o");
 }
 
 TEST_F(TreeTest, CountersStopWhenTheyNoLongerFit)
@@ -138,70 +99,53 @@ TEST_F(TreeTest, FoldersMergeWithWhateverHasTheirName)
     EXPECT_EQ(Folder(Root(), "DOCS"), docs);
     // InsertChild itself: a folder meeting a file entry gives that file entry.
     EXPECT_EQ(Folder(Root(), "note"), file);
-    EXPECT_EQ(Names(Root()), "docs Note");
 
-    // The model's own callers keep such a folder under a free name instead.
+    // The model's own callers keep such a folder under a free name instead, passing over folders
+    // of that name too; a folder meeting a folder still merges.
     bool created = false;
-    ProjectNode* kept = InsertEntry(Root(), nullptr, true, nullptr, -1, "note", nullptr, true, &created);
+    auto keepFolder = [&](const char* name) {
+        return InsertEntry(Root(), nullptr, true, nullptr, -1, name, nullptr, true, &created);
+    };
+    ProjectNode* kept = keepFolder("note");
     ASSERT_NE(kept, nullptr);
     EXPECT_TRUE(created);
     EXPECT_TRUE(kept->IsFolder());
-    EXPECT_STREQ(kept->name, "note(1)");
-    // A further one skips the folder note(1) as well: it must not merge into another folder.
-    ProjectNode* again = InsertEntry(Root(), nullptr, true, nullptr, -1, "NOTE", nullptr, true, &created);
-    EXPECT_STREQ(again->name, "NOTE(2)");
-    // A folder meeting a folder still merges.
-    EXPECT_EQ(InsertEntry(Root(), nullptr, true, nullptr, -1, "Docs", nullptr, true, &created), docs);
+    EXPECT_STREQ(keepFolder("NOTE")->name, "NOTE(2)");
+    EXPECT_EQ(keepFolder("Docs"), docs);
     EXPECT_FALSE(created);
+    EXPECT_EQ(Shape(Root()), "docs{a.txt} Note note(1){} NOTE(2){}");
 }
 
-TEST_F(TreeTest, TheNameIndexFollowsRenamesAndDeletes)
-{
-    ProjectNode* x = File(Root(), "C:\\a\\x.txt");
-    File(Root(), "C:\\b\\y.txt");
-    ASSERT_TRUE(RenameEntry(x, "z.txt"));
-    EXPECT_STREQ(File(Root(), "C:\\c\\x.txt")->name, "x.txt");
-    EXPECT_STREQ(File(Root(), "C:\\c\\Z.TXT")->name, "Z(1).TXT");
-    DeleteEntry(FindChildNamed(Root(), "y.txt"));
-    EXPECT_STREQ(File(Root(), "C:\\d\\y.txt")->name, "y.txt");
-    EXPECT_EQ(Names(Root()), "z.txt x.txt Z(1).TXT y.txt");
-    ExpectLinked(Root());
-}
-
-TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirst)
+// A deleted entry goes with everything below it, the items of its folders innermost first, and
+// leaves no current folder or status entry behind that points at freed memory.
+TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndLeavesNoDanglingReferences)
 {
     ProjectNode* a = Folder(Root(), "a");
     ProjectNode* b = Folder(a, "b");
-    Folder(b, "c");
+    ProjectNode* g = Folder(Folder(b, "c"), "g");
     File(b, "C:\\f1");
     Folder(a, "d");
     InsertChild(a, "C:\\f2", false, "pw", 3, nullptr, nullptr);
     ProjectNode* keep = Folder(Root(), "keep");
+    SetCurrentFolder(g);
+    ShowEntryStatus(g);
     RecordingView view;
     SetProjectView(&view);
+    DeleteEntry(b);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem g", "DeleteFolderItem c",
+                                                    "DeleteFolderItem b"}));
+    // Without a view that moves the selection, the nearest remaining folder takes over.
+    EXPECT_EQ(CurrentFolder(), a);
+    EXPECT_EQ(StatusNode(), nullptr);
+    view.calls.clear();
     DeleteEntry(a);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem c", "DeleteFolderItem b",
-                                                    "DeleteFolderItem d", "DeleteFolderItem a"}));
-    EXPECT_EQ(Names(Root()), "keep");
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem d", "DeleteFolderItem a"}));
     EXPECT_EQ(Root()->firstChild, keep);
     EXPECT_EQ(keep->prevSibling, nullptr);
     DeleteEntry(Root());  // never deleted
-    EXPECT_EQ(Names(Root()), "keep");
-}
+    EXPECT_EQ(Shape(Root()), "keep{}");
 
-TEST_F(TreeTest, DeletingTheCurrentFolderLeavesNoDanglingReferences)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    ProjectNode* b = Folder(a, "b");
-    ProjectNode* c = Folder(b, "c");
-    SetCurrentFolder(c);
-    ShowEntryStatus(c);
-    DeleteEntry(b);
-    // Without a tree view to move the selection, the nearest remaining folder takes over.
-    EXPECT_EQ(CurrentFolder(), a);
-    EXPECT_EQ(StatusNode(), nullptr);
-
-    // With a view that selects another folder as its item goes, the view's choice stands.
+    // With a view that selects another folder as the item goes, the view's choice stands.
     class SelectingView : public RecordingView {
     public:
         void DeleteFolderItem(ProjectNode* folder) override
@@ -210,11 +154,11 @@ TEST_F(TreeTest, DeletingTheCurrentFolderLeavesNoDanglingReferences)
             if (CurrentFolder() == folder)
                 SetCurrentFolder(ProjectRoot());
         }
-    } view;
-    ProjectNode* d = Folder(a, "d");
-    SetProjectView(&view);
-    SetCurrentFolder(d);
-    DeleteEntry(d);
+    } selecting;
+    ProjectNode* e = Folder(keep, "e");
+    SetProjectView(&selecting);
+    SetCurrentFolder(e);
+    DeleteEntry(e);
     EXPECT_EQ(CurrentFolder(), Root());
 }
 
@@ -298,77 +242,57 @@ TEST_F(TreeTest, IsInSubtreeCoversTheListFromItsStartAndEverythingBelow)
     EXPECT_TRUE(IsInSubtree(Root(), deep));
 }
 
-TEST_F(TreeTest, MovingAFolderKeepsItsWholeSubtree)
+// One move of every kind of entry: a folder with everything below it and its settings, a folder
+// that merges into one of its name (one file there already, one of its name from elsewhere), a
+// duplicate, a folder meeting a file entry of its name, an entry below another one listed and an
+// entry listed twice.
+TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersAndDropsDuplicates)
 {
-    ProjectNode* src = Folder(Root(), "src");
+    ProjectNode* from = Folder(Root(), "from");
+    ProjectNode* src = Folder(from, "src");
     ProjectNode* lib = InsertChild(src, nullptr, true, "", 2, "lib", nullptr);
     InsertChild(lib, "C:\\w\\a.c", false, "p\xe9", 9, nullptr, nullptr);
     InsertChild(lib, "C:\\w\\b.c", false, nullptr, -1, "renamed.c", nullptr);
     Folder(lib, "empty");
-    ProjectNode* dest = Folder(Root(), "dest");
-    ASSERT_TRUE(MoveEntries(&src, 1, dest));
-    EXPECT_EQ(Shape(Root()), "dest{src{lib{a.c renamed.c empty{}}}}");
-    ProjectNode* movedLib = dest->firstChild->firstChild;
-    EXPECT_EQ(movedLib->level, 2);
-    ASSERT_NE(movedLib->password, nullptr);
-    EXPECT_STREQ(movedLib->password, "");
-    EXPECT_EQ(movedLib->ownsPassword, 1);
-    ProjectNode* a = movedLib->firstChild;
-    EXPECT_STREQ(a->sourcePath, "C:\\w\\a.c");
-    EXPECT_STREQ(a->password, "p\xe9");
-    EXPECT_EQ(a->level, 9);
-    EXPECT_STREQ(a->nextSibling->sourcePath, "C:\\w\\b.c");
-    ExpectLinked(dest->firstChild);
-}
-
-TEST_F(TreeTest, MovesMergeFoldersAndDropDuplicates)
-{
-    ProjectNode* from = Folder(Root(), "from");
+    ProjectNode* nested = Folder(src, "nested");
     ProjectNode* docs = Folder(from, "Docs");
     File(docs, "C:\\d\\same.txt");
     File(docs, "C:\\d\\new.txt");
     ProjectNode* dup = File(from, "C:\\x\\dup.txt");
-    ProjectNode* clash = File(from, "C:\\y\\dup.txt");
-    ProjectNode* to = Folder(Root(), "to");
-    ProjectNode* existing = Folder(to, "docs");
-    File(existing, "C:\\d\\same.txt");
-    File(to, "C:\\x\\dup.txt");
-    ProjectNode* moving[] = {docs, dup, clash};
-    ASSERT_TRUE(MoveEntries(moving, 3, to));
-    // Docs merged into docs; the file already there was dropped, the other one joined it;
-    // the duplicate left its old folder; a different file of that name got a counter.
-    EXPECT_EQ(Shape(Root()), "from{} to{docs{same.txt new.txt} dup.txt dup(1).txt}");
-    EXPECT_EQ(to->firstChild, existing);
-}
-
-TEST_F(TreeTest, AFolderMovedOntoAFileEntryKeepsItsEntries)
-{
-    ProjectNode* from = Folder(Root(), "from");
     ProjectNode* report = Folder(from, "report");
     File(report, "C:\\r\\page.txt");
     ProjectNode* to = Folder(Root(), "to");
+    ProjectNode* existing = Folder(to, "docs");
+    File(existing, "C:\\d\\same.txt");
+    File(existing, "C:\\z\\new.txt");
+    File(to, "C:\\x\\dup.txt");
     File(to, "C:\\other\\REPORT");
-    ASSERT_TRUE(MoveEntries(&report, 1, to));
-    EXPECT_EQ(Shape(to), "REPORT report(1){page.txt}");
+
+    ProjectNode* moving[] = {src, docs, dup, report, nested, src};
+    ASSERT_TRUE(MoveEntries(moving, 6, to));
+    EXPECT_EQ(Shape(Root()), "from{} to{docs{same.txt new.txt new(1).txt} dup.txt REPORT "
+                             "src{lib{a.c renamed.c empty{}} nested{}} report(1){page.txt}}");
+    EXPECT_EQ(to->firstChild, existing);
+    const ProjectNode* movedLib = FindChildNamed(FindChildNamed(to, "src"), "lib");
+    EXPECT_EQ(movedLib->level, 2);
+    ASSERT_NE(movedLib->password, nullptr);
+    EXPECT_STREQ(movedLib->password, "");
+    EXPECT_EQ(movedLib->ownsPassword, 1);
+    const ProjectNode* a = movedLib->firstChild;
+    EXPECT_STREQ(a->sourcePath, "C:\\w\\a.c");
+    EXPECT_STREQ(a->password, "p\xe9");
+    EXPECT_EQ(a->level, 9);
+    EXPECT_STREQ(a->nextSibling->sourcePath, "C:\\w\\b.c");
 }
 
-TEST_F(TreeTest, EntriesListedTwiceOrNestedMoveOnce)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    ProjectNode* b = Folder(a, "b");
-    File(b, "C:\\f");
-    ProjectNode* to = Folder(Root(), "to");
-    ProjectNode* moving[] = {a, b, a};
-    ASSERT_TRUE(MoveEntries(moving, 3, to));
-    EXPECT_EQ(Shape(Root()), "to{a{b{f}}}");
-}
-
-TEST_F(TreeTest, MoveTellsTheViewsAboutRowsAndItems)
+TEST_F(TreeTest, MovesTellTheViewsAboutRowsAndItems)
 {
     ProjectNode* from = Folder(Root(), "from");
     ProjectNode* sub = Folder(from, "sub");
     File(sub, "C:\\s\\inner.txt");
     ProjectNode* file = File(from, "C:\\s\\top.txt");
+    ProjectNode* more = Folder(from, "more");
+    File(more, "C:\\m\\m.txt");
     ProjectNode* to = Folder(Root(), "to");
     Folder(to, "SUB");  // sub merges: no item, no row
     RecordingView view;
@@ -382,76 +306,60 @@ TEST_F(TreeTest, MoveTellsTheViewsAboutRowsAndItems)
     EXPECT_EQ(Shape(to), "SUB{inner.txt} top.txt");
 
     // Into the current folder: new copies get rows, new folders items.
-    ProjectNode* back = Folder(Root(), "back");
-    ProjectNode* more = Folder(back, "more");
-    File(more, "C:\\m\\m.txt");
     view.calls.clear();
     SetCurrentFolder(to);
     ASSERT_TRUE(MoveEntries(&more, 1, to));
     EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem more", "AppendRow more",
                                                     "DeleteFolderItem more", "ExpandFolderItem to",
                                                     "Unlock"}));
-}
 
-TEST_F(TreeTest, MovingTheCurrentFolderMakesItsCopyCurrent)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    ProjectNode* to = Folder(Root(), "to");
-    File(a, "C:\\a\\x");
-    SetCurrentFolder(a);
-    RecordingView view;
-    SetProjectView(&view);
-    ASSERT_TRUE(MoveEntries(&a, 1, to));
-    ASSERT_EQ(to->firstChild->IsFolder(), true);
-    EXPECT_EQ(CurrentFolder(), to->firstChild);
-    // Once current, the copy's own entries are rows of the list.
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem a", "AppendRow x",
-                                                    "DeleteFolderItem a", "ExpandFolderItem to",
+    // The current folder moved: its copy becomes current and the copy's entries rows of the list.
+    ProjectNode* copy = FindChildNamed(to, "more");
+    view.calls.clear();
+    SetCurrentFolder(copy);
+    ASSERT_TRUE(MoveEntries(&copy, 1, from));
+    EXPECT_EQ(CurrentFolder(), FindChildNamed(from, "more"));
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem more", "AppendRow m.txt",
+                                                    "DeleteFolderItem more", "ExpandFolderItem from",
                                                     "Unlock"}));
 }
 
-TEST_F(TreeTest, NewFolderNamesTakeTheFirstFreeCounter)
+// A new folder in the current folder: the first free name, its item and row, its row selected
+// and, only when the list has the focus, its name edited.
+TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasTheFocus)
 {
     struct Row {
         std::vector<const char*> existing;
-        const char* made;
+        bool focus;
+        std::string made;
     } rows[] = {
-        {{}, "新規フォルダ"},
-        {{"新規フォルダ"}, "新規フォルダ(1)"},
-        {{"新規フォルダ", "新規フォルダ(1)"}, "新規フォルダ(2)"},
-        {{"新規フォルダ(1)"}, "新規フォルダ"},
-        {{"新規フォルダ", "新規フォルダ(2)"}, "新規フォルダ(1)"},
+        {{}, false, "新規フォルダ"},
+        {{"新規フォルダ"}, true, "新規フォルダ(1)"},
+        {{"新規フォルダ", "新規フォルダ(1)"}, false, "新規フォルダ(2)"},
+        {{"新規フォルダ(1)"}, true, "新規フォルダ"},
+        {{"新規フォルダ", "新規フォルダ(2)"}, false, "新規フォルダ(1)"},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.made);
         ClearProject();
+        ProjectNode* here = Folder(Root(), "here");
         for (const char* name : row.existing)
-            File(Root(), "C:\\n", name);
-        ProjectNode* made = CreateNewFolder();
-        ASSERT_NE(made, nullptr);
-        EXPECT_STREQ(made->name, row.made);
-        EXPECT_TRUE(made->IsFolder());
-        EXPECT_EQ(made->parent, Root());
-    }
-}
-
-TEST_F(TreeTest, NewFolderIsSelectedAndEditedOnlyWhenTheListHasTheFocus)
-{
-    ProjectNode* here = Folder(Root(), "here");
-    SetCurrentFolder(here);
-    for (bool focus : {false, true}) {
+            File(here, "C:\\n", name);
+        SetCurrentFolder(here);
         RecordingView view;
-        view.listHasFocus = focus;
+        view.listHasFocus = row.focus;
         SetProjectView(&view);
         ProjectNode* made = CreateNewFolder();
+        SetProjectView(nullptr);
         ASSERT_NE(made, nullptr);
-        std::vector<std::string> expected{"AddFolderItem " + std::string(made->name),
-                                          "AppendRow " + std::string(made->name),
-                                          "SelectOnlyRow " + std::string(made->name),
-                                          "ExpandFolderItem here"};
-        if (focus)
-            expected.push_back("EditRowLabel " + std::string(made->name));
-        EXPECT_EQ(view.calls, expected);
+        EXPECT_EQ(made->name, row.made);
+        EXPECT_TRUE(made->IsFolder());
         EXPECT_EQ(made->parent, here);
+        std::vector<std::string> expected{"AddFolderItem " + row.made, "AppendRow " + row.made,
+                                          "SelectOnlyRow " + row.made, "ExpandFolderItem here"};
+        if (row.focus)
+            expected.push_back("EditRowLabel " + row.made);
+        EXPECT_EQ(view.calls, expected);
     }
 }
 
@@ -462,117 +370,77 @@ protected:
     void SetUp() override
     {
         ProjectTest::SetUp();
-        WriteFile("top.txt");
-        WriteFile(".hidden");
-        MakeDir("sub");
-        WriteFile("sub" + Sep() + "inner.txt");
-        MakeDir("sub" + Sep() + "deeper");
-        WriteFile("sub" + Sep() + "deeper" + Sep() + "deep.txt");
-        MakeDir("empty");
+        for (const char* name : {"data", "data/sub", "data/sub/deeper", "data/empty"})
+            dir.MakeDir(Native(name));
+        for (const char* name : {"data/top.txt", "data/.hidden", "data/sub/inner.txt",
+                                 "data/sub/deeper/deep.txt"})
+            dir.WriteFile(Native(name), "x");
     }
-    static std::string Sep() { return std::string(1, kPathSeparator); }
-    void WriteFile(const std::string& name) { dir.WriteFile("data" + Sep() + name, "x"); }
-    void MakeDir(const std::string& name) { ASSERT_TRUE(MakeDirectory(dir.Join("data" + Sep() + name))); }
-    static bool MakeDirectory(const std::string& path);
-    std::string Data() const { return dir.Join("data"); }
+    // "/" in a relative path stands for the platform's separator.
+    static std::string Native(std::string relative)
+    {
+        std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
+        return relative;
+    }
+    std::string Path(const std::string& relative) const { return dir.Join(Native(relative)); }
 
     TempDir dir;
-    bool made = MakeDirectory(dir.Join("data"));
 };
 
-#ifdef _WIN32
-bool DiskTreeTest::MakeDirectory(const std::string& path)
+TEST_F(DiskTreeTest, AddsADirectoryWithEverythingBelowItAndMergesItWhenAddedAgain)
 {
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
-}
-#else
-bool DiskTreeTest::MakeDirectory(const std::string& path)
-{
-    return mkdir(path.c_str(), 0755) == 0;
-}
-#endif
-
-
-TEST_F(DiskTreeTest, AddsADirectoryWithEverythingBelowIt)
-{
-    ASSERT_TRUE(made);
-    ProjectNode* data = AddDiskPath(Data().c_str(), true, nullptr);
+    ProjectNode* data = AddDiskPath(Path("data").c_str(), true, nullptr);
     ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(data->name, "data");
     EXPECT_STREQ(data->sourcePath, "");
-    EXPECT_EQ(SortedShape(Root()),
-              "data{.hidden empty{} sub{deeper{deep.txt} inner.txt} top.txt}");
-    const ProjectNode* top = FindChildNamed(data, "top.txt");
-    ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->sourcePath, Data() + Sep() + "top.txt");
-    const ProjectNode* deep = FindChildNamed(FindChildNamed(FindChildNamed(data, "sub"), "deeper"), "deep.txt");
-    ASSERT_NE(deep, nullptr);
-    EXPECT_EQ(deep->sourcePath, Data() + Sep() + "sub" + Sep() + "deeper" + Sep() + "deep.txt");
-}
+    const std::string shape = "data{.hidden empty{} sub{deeper{deep.txt} inner.txt} top.txt}";
+    EXPECT_EQ(SortedShape(Root()), shape);
+    EXPECT_EQ(FindChildNamed(data, "top.txt")->sourcePath, Path("data/top.txt"));
+    const ProjectNode* deeper = FindChildNamed(FindChildNamed(data, "sub"), "deeper");
+    EXPECT_EQ(FindChildNamed(deeper, "deep.txt")->sourcePath, Path("data/sub/deeper/deep.txt"));
 
-TEST_F(DiskTreeTest, AddingTheSameDirectoryAgainMergesWithoutNewItemsOrRows)
-{
-    ASSERT_TRUE(made);
-    AddDiskPath(Data().c_str(), true, Root());
-    std::string before = SortedShape(Root());
     RecordingView view;
     SetProjectView(&view);
-    ASSERT_NE(AddDiskPath(Data().c_str(), true, Root()), nullptr);
-    EXPECT_TRUE(view.calls.empty());
-    EXPECT_EQ(SortedShape(Root()), before);
+    EXPECT_EQ(AddDiskPath(Path("data").c_str(), true, Root()), data);
+    EXPECT_TRUE(view.calls.empty());  // no new items or rows
+    EXPECT_EQ(SortedShape(Root()), shape);
 }
 
-TEST_F(DiskTreeTest, NewFoldersGetItemsAndEntriesOfTheCurrentFolderGetRows)
+TEST_F(DiskTreeTest, DroppedPathsGetItemsForNewFoldersAndRowsInTheCurrentFolder)
 {
-    ASSERT_TRUE(made);
     ProjectNode* target = Folder(Root(), "target");
     SetCurrentFolder(target);
     RecordingView view;
     SetProjectView(&view);
-    AddDiskPath(dir.Join("data" + Sep() + "sub").c_str(), true, target);
-    std::sort(view.calls.begin(), view.calls.end());
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"AddFolderItem deeper", "AddFolderItem sub",
-                                                    "AppendRow sub"}));
+    const std::string sub = Path("data/sub");
+    const std::string top = Path("data/top.txt");
+    const char* paths[] = {sub.c_str(), top.c_str()};
+    AddDroppedPaths(paths, 2, target);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem sub", "AppendRow sub",
+                                                    "AddFolderItem deeper", "AppendRow top.txt",
+                                                    "ExpandFolderItem target", "Unlock"}));
+    EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt} inner.txt} top.txt");
+
     view.calls.clear();
     SetCurrentFolder(FindChildNamed(target, "sub"));
-    AddDiskPath(dir.Join("data" + Sep() + "top.txt").c_str(), false, nullptr);  // the current folder
+    AddDiskPath(top.c_str(), false, nullptr);  // no target: the current folder
     EXPECT_EQ(view.calls, std::vector<std::string>{"AppendRow top.txt"});
+    EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt} inner.txt top.txt} top.txt");
 }
 
 TEST_F(DiskTreeTest, ADirectoryMeetingAFileEntryOfItsNameIsNotAdded)
 {
-    ASSERT_TRUE(made);
     ProjectNode* file = File(Root(), "C:\\elsewhere\\DATA");
-    EXPECT_EQ(AddDiskPath(Data().c_str(), true, Root()), nullptr);
+    EXPECT_EQ(AddDiskPath(Path("data").c_str(), true, Root()), nullptr);
     EXPECT_EQ(file->firstChild, nullptr);
     EXPECT_EQ(Shape(Root()), "DATA");
 }
 
-TEST_F(DiskTreeTest, DroppedPathsAreAddedWithUpdatesLockedAndTheTargetExpanded)
-{
-    ASSERT_TRUE(made);
-    ProjectNode* target = Folder(Root(), "target");
-    RecordingView view;
-    SetProjectView(&view);
-    std::string sub = dir.Join("data" + Sep() + "sub");
-    std::string top = dir.Join("data" + Sep() + "top.txt");
-    const char* paths[] = {sub.c_str(), top.c_str()};
-    AddDroppedPaths(paths, 2, target);
-    ASSERT_GE(view.calls.size(), 4u);
-    EXPECT_EQ(view.calls.front(), "Lock");
-    EXPECT_EQ(view.calls[view.calls.size() - 2], "ExpandFolderItem target");
-    EXPECT_EQ(view.calls.back(), "Unlock");
-    EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt} inner.txt} top.txt");
-}
-
 TEST_F(DiskTreeTest, PathsEndingInASeparatorAreNamedByWhatComesBefore)
 {
-    ASSERT_TRUE(made);
-    std::string withSeparator = Data() + Sep();
-    ProjectNode* data = AddDiskPath(withSeparator.c_str(), true, Root());
+    ProjectNode* data = AddDiskPath((Path("data") + kPathSeparator).c_str(), true, Root());
     ASSERT_NE(data, nullptr);
     EXPECT_STREQ(data->name, "data");
-    EXPECT_EQ(FindChildNamed(data, "top.txt")->sourcePath, Data() + Sep() + "top.txt");
+    EXPECT_EQ(FindChildNamed(data, "top.txt")->sourcePath, Path("data/top.txt"));
     // A drive root is named after its letter (this one cannot be listed: an empty folder).
     ProjectNode* drive = AddDiskPath("Q:\\", true, Root());
     ASSERT_NE(drive, nullptr);
@@ -580,8 +448,7 @@ TEST_F(DiskTreeTest, PathsEndingInASeparatorAreNamedByWhatComesBefore)
     // Nothing at all to name it by: nothing is added.
     EXPECT_EQ(AddDiskPath("\\", true, Root()), nullptr);
     EXPECT_EQ(AddDiskPath("/", true, Root()), nullptr);
-    for (const ProjectNode* child = Root()->firstChild; child; child = child->nextSibling)
-        EXPECT_STRNE(child->name, "");
+    EXPECT_EQ(Shape(Root()), "data{" + Shape(data) + "} Q{}");
 }
 
 TEST_F(TreeTest, TreesOfAnyDepthAreWalkedWithoutRecursion)

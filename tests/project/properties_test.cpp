@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
 #include "core/settings_document.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
@@ -14,26 +13,20 @@
 
 namespace {
 
-// The application's and the project's documents of the run, made fresh for each test.
-class PropertiesTest : public ProjectTest {
+class PropertiesTest : public DocumentsTest {
 protected:
-    void SetUp() override
-    {
-        ProjectTest::SetUp();
-        savedApp_ = AppSettings;
-        savedProject_ = ProjectDocument;
-        AppSettings = &app;
-        ProjectDocument = &project;
-    }
-    void TearDown() override
-    {
-        ProjectTest::TearDown();
-        AppSettings = savedApp_;
-        ProjectDocument = savedProject_;
-    }
-    void SetProperty(SettingsDocument& document, const char* key, const char* value)
+    static void SetProperty(SettingsDocument& document, const char* key, const char* value)
     {
         document.SetValue("PROPERTY", key, value);
+    }
+    // The project's own level and password, switched on, in force.
+    void SetProjectProperties(const char* level, const char* password)
+    {
+        SetProperty(project, "COMPLEVELENABLE", "1");
+        SetProperty(project, "COMPRESSLEVEL", level);
+        SetProperty(project, "PASSWORDENABLE", "1");
+        SetProperty(project, "PASSWORD", password);
+        ApplyProjectProperties();
     }
     static std::string Status(const ProjectNode* node)
     {
@@ -41,13 +34,6 @@ protected:
         EntryStatusText(node, text, sizeof text);
         return text;
     }
-
-    SettingsDocument app;
-    SettingsDocument project;
-
-private:
-    SettingsDocument* savedApp_ = nullptr;
-    SettingsDocument* savedProject_ = nullptr;
 };
 
 }  // namespace
@@ -75,6 +61,7 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
         {{{"PASSWORD", "app"}}, {{"PASSWORDENABLE", "1"}, {"PASSWORD", ""}}, -1, nullptr},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         app.Clear();
         project.Clear();
         for (auto& [key, value] : row.application)
@@ -94,22 +81,15 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
 
 TEST_F(PropertiesTest, EntriesInheritEachHalfFromTheNearestHolder)
 {
-    SetProperty(project, "COMPLEVELENABLE", "1");
-    SetProperty(project, "COMPRESSLEVEL", "9");
-    SetProperty(project, "PASSWORDENABLE", "1");
-    SetProperty(project, "PASSWORD", "project");
-    ApplyProjectProperties();
+    SetProjectProperties("9", "project");
     ProjectNode* folder = InsertChild(Root(), nullptr, true, "folder", 3, "f", nullptr);
     ProjectNode* file = File(folder, "C:\\a");
     ProjectNode* open = InsertChild(Root(), nullptr, true, "", -1, "open", nullptr);
     ProjectNode* inOpen = File(open, "C:\\b");
     ProjectNode* odd = InsertChild(Root(), "C:\\c", false, nullptr, 12, nullptr, nullptr);
 
-    EXPECT_EQ(EffectiveLevel(file), 3);
-    EXPECT_STREQ(EffectivePassword(file), "folder");
     EXPECT_EQ(Status(file), "圧縮レベル:3 パスワード:folder");
     // An empty password stops the project's from reaching the entries below.
-    EXPECT_EQ(EffectiveLevel(inOpen), 9);
     EXPECT_STREQ(EffectivePassword(inOpen), "");
     EXPECT_EQ(Status(inOpen), "圧縮レベル:9 パスワード:");
     EXPECT_EQ(Status(odd), "圧縮レベル:- パスワード:project");
@@ -118,7 +98,6 @@ TEST_F(PropertiesTest, EntriesInheritEachHalfFromTheNearestHolder)
     project.Clear();
     ApplyProjectProperties();
     ProjectNode* bare = File(Root(), "C:\\d");
-    EXPECT_EQ(EffectiveLevel(bare), -1);
     EXPECT_EQ(EffectivePassword(bare), nullptr);
     EXPECT_EQ(Status(bare), "圧縮レベル:- パスワード:");
 }
@@ -158,6 +137,7 @@ TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThem)
         {"\x1f", false},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         ASSERT_TRUE(SetOwnPassword(file, "before"));
         EXPECT_EQ(SetOwnPassword(file, row.password.c_str()), row.accepted) << row.password;
         EXPECT_EQ(file->password, row.accepted ? row.password : std::string("before"));
@@ -213,11 +193,7 @@ std::string Section(SettingsDocument& document)
 
 TEST_F(PropertiesTest, TheEntryDialogSeesOwnAndInheritedValuesApart)
 {
-    SetProperty(project, "COMPLEVELENABLE", "1");
-    SetProperty(project, "COMPRESSLEVEL", "6");
-    SetProperty(project, "PASSWORDENABLE", "1");
-    SetProperty(project, "PASSWORD", "proj");
-    ApplyProjectProperties();
+    SetProjectProperties("6", "proj");
     ProjectNode* folder = InsertChild(Root(), nullptr, true, nullptr, 4, "f", nullptr);
     ProjectNode* own = InsertChild(folder, "C:\\a", false, "mine", -1, nullptr, nullptr);
     ProjectNode* bare = File(folder, "C:\\b");
@@ -265,8 +241,10 @@ TEST_F(PropertiesTest, TheEntryDialogsResultIsReadBackOnOkOnly)
         {1, {{"PASSWORDENABLE", "1"}, {"PASSWORD", ""}, {"COMPLEVELENABLE", "0"}}, true, "", -1, false},
         {1, {{"PASSWORDENABLE", "1"}, {"PASSWORD", "bad\ttab"}, {"COMPLEVELENABLE", "1"}, {"COMPRESSLEVEL", "3"}},
          false, "", -1, true},
+        {1, {{"COMPLEVELENABLE", "1"}}, true, "", -1, false},  // a level switched on but not given
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         errors.texts.clear();
         view.calls.clear();
         int shownDialog = 0;
@@ -291,12 +269,6 @@ TEST_F(PropertiesTest, TheEntryDialogsResultIsReadBackOnOkOnly)
         // A stored result refreshes the status line for the entry shown last.
         EXPECT_EQ(view.calls.size(), row.stored ? 1u : 0u);
     }
-    // The dialog of an enabled level with no level given inherits.
-    EditEntryProperties(file, 111, [](int, const SettingsScope& scope) {
-        scope.Set("COMPLEVELENABLE", "1");
-        return 1;
-    });
-    EXPECT_EQ(file->level, -1);
     EXPECT_FALSE(EditEntryProperties(Root(), 111, [](int, const SettingsScope&) { return 1; }));
 }
 

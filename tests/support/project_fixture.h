@@ -3,8 +3,12 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/app_state.h"
+#include "core/settings_document.h"
+#include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_tree.h"
@@ -61,58 +65,47 @@ protected:
     {
         return InsertChild(parent, path, false, nullptr, -1, name, nullptr);
     }
-    // The names of a folder's children in list order, joined by spaces.
-    static std::string Names(const ProjectNode* folder)
-    {
-        std::string joined;
-        for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
-            joined += (joined.empty() ? "" : " ") + std::string(child->name);
-        return joined;
-    }
-    // The whole tree below a folder, as "name{children}" in list order.
-    static std::string Shape(const ProjectNode* folder)
-    {
-        // Iterative, so that it serves deep trees too.
-        std::string text;
-        const ProjectNode* node = folder->firstChild;
-        while (node != nullptr) {
-            if (!text.empty() && text.back() != '{')
-                text += ' ';
-            text += node->name;
-            if (node->IsFolder()) {
-                text += '{';
-                if (node->firstChild != nullptr) {
-                    node = node->firstChild;
-                    continue;
-                }
-                text += '}';
-            }
-            while (node->nextSibling == nullptr && node->parent != folder) {
-                node = node->parent;
-                text += '}';
-            }
-            node = node->nextSibling;
-        }
-        return text;
-    }
-
-    // The same with each folder's children sorted by name, for trees read from disk, whose
-    // listing order is the file system's.
-    static std::string SortedShape(const ProjectNode* folder)
+    // The tree below a folder as "name{children}" in list order; with `sorted`, each folder's
+    // children ordered by name, for trees read from disk, whose listing order is the file system's.
+    static std::string Shape(const ProjectNode* folder, bool sorted = false)
     {
         std::vector<std::string> parts;
-        for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
-            std::string part = child->name;
-            if (child->IsFolder())
-                part += "{" + SortedShape(child) + "}";
-            parts.push_back(part);
-        }
-        std::sort(parts.begin(), parts.end());
+        for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
+            parts.push_back(child->name + (child->IsFolder() ? "{" + Shape(child, sorted) + "}" : ""));
+        if (sorted)
+            std::sort(parts.begin(), parts.end());
         std::string joined;
         for (const std::string& part : parts)
             joined += (joined.empty() ? "" : " ") + part;
         return joined;
     }
+    static std::string SortedShape(const ProjectNode* folder) { return Shape(folder, true); }
 
     ErrorRecorder errors;
+};
+
+// The application's settings and the project's document of the run, fresh for every test; the
+// documents of the run are put back at the end.
+class DocumentsTest : public ProjectTest {
+protected:
+    void SetUp() override
+    {
+        ProjectTest::SetUp();
+        std::swap(AppSettings, appSlot_);
+        std::swap(ProjectDocument, projectSlot_);
+    }
+    void TearDown() override
+    {
+        ProjectTest::TearDown();
+        std::swap(AppSettings, appSlot_);
+        std::swap(ProjectDocument, projectSlot_);
+        CurrentProjectPath[0] = '\0';
+    }
+
+    SettingsDocument app;
+    SettingsDocument project;
+
+private:
+    SettingsDocument* appSlot_ = &app;
+    SettingsDocument* projectSlot_ = &project;
 };
