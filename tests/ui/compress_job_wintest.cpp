@@ -62,6 +62,21 @@ protected:
     {
         return dir.WriteFile(name, bytes);
     }
+    // Runs a job and reads it once the worker has ended; a moment later it must still be open
+    // (no auto-close), and is then closed as the user would.
+    JobState RunUntilClosed(bool autoClose, bool* built, bool* stillOpen)
+    {
+        JobState state;
+        JobDriver driver([&](HWND dialog) {
+            state = ReadState(dialog);
+            Sleep(300);
+            *stillOpen = IsWindow(dialog) != FALSE;
+            PressJobButton(dialog, IDOK);
+        });
+        *built = StartCompressJob(nullptr, out.c_str(), autoClose);
+        EXPECT_TRUE(driver.Finish());
+        return state;
+    }
     ZipParsed ReadOutput()
     {
         ZipParsed parsed;
@@ -78,16 +93,9 @@ TEST_F(CompressJob, ASuccessfulBuildLogsFourLinesAndWaitsForTheUser)
 {
     for (int i = 0; i < 3; ++i)
         tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
-    JobState state;
-    bool stillOpen = false;
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        Sleep(300);
-        stillOpen = IsWindow(dialog) != FALSE;
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
-    ASSERT_TRUE(driver.Finish());
+    bool built = false, stillOpen = false;
+    JobState state = RunUntilClosed(false, &built, &stillOpen);
+    EXPECT_TRUE(built);
     ASSERT_TRUE(state.finished);
     EXPECT_EQ(state.log.substr(0, state.log.size() - kQuickCompletion[0].size()),
               "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n");
@@ -181,16 +189,9 @@ TEST_F(CompressJob, AFailedBuildStaysOpenEvenInBatchMode)
     std::string missing = dir.Join("missing");
     tree.File(tree.Root(), "gone", missing);
     tree.File(tree.Root(), "there", Source("there", "t"));
-    JobState state;
-    bool stillOpen = false;
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        Sleep(300);
-        stillOpen = IsWindow(dialog) != FALSE;
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), true));
-    ASSERT_TRUE(driver.Finish());
+    bool built = true, stillOpen = false;
+    JobState state = RunUntilClosed(true, &built, &stillOpen);
+    EXPECT_FALSE(built);
     EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:2\r\n圧縮開始\r\n"
                          "error : 見つかりません : gone(" + missing + ")\r\n処理を中断しました\r\n");
     EXPECT_TRUE(stillOpen);
