@@ -55,3 +55,7 @@ set_tests_properties(batch_build_e2e PROPERTIES TIMEOUT 600)
 # The benchmark's floor (bench/archive_bench.py): read and raw-deflate every file, nothing else.
 add_executable(deflate_floor bench/deflate_floor.cpp)
 target_link_libraries(deflate_floor PRIVATE ${zlib_static})
+
+# The panes' scale benchmark (bench/pane_scale.sh): the real main window with many rows.
+add_executable(pane_scale EXCLUDE_FROM_ALL bench/pane_scale.cpp resources/packwren.rc)
+target_link_libraries(pane_scale PRIVATE packwren_app)

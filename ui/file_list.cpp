@@ -338,17 +338,18 @@ void FillFileList()
         return;
     // The rows' nodes may be gone after this; so may the one selected last.
     g_lastSelected = nullptr;
+    LockPaneUpdates(true);
     SendMessageA(g_list, LVM_DELETEALLITEMS, 0, 0);
-    ProjectNode* folder = CurrentFolder();
-    if (folder == nullptr)
-        return;
-    for (ProjectNode* child = folder->firstChild; child != nullptr; child = child->nextSibling) {
-        if (child->IsFolder())
-            AddFolderRow(child);
-        else
-            AddFileRow(child);
+    if (ProjectNode* folder = CurrentFolder()) {
+        for (ProjectNode* child = folder->firstChild; child != nullptr; child = child->nextSibling) {
+            if (child->IsFolder())
+                AddFolderRow(child);
+            else
+                AddFileRow(child);
+        }
+        SortFileList();
     }
-    SortFileList();
+    LockPaneUpdates(false);
 }
 
 void SortFileList()

@@ -43,10 +43,13 @@ const Tooltip kTooltips[] = {
 };
 
 // The load appends rows in stored order and leaves the status line of the project before:
-// refill the list in its sort order and show the loaded settings.
-void ShowLoadedProject()
+// the list is refilled in its sort order and the loaded settings are shown.
+void OpenProjectInPanes(const char* path)
 {
+    LockPaneUpdates(true);
+    OpenProject(path);
     FillFileList();
+    LockPaneUpdates(false);
     ShowEntryStatus(nullptr);
 }
 
@@ -55,8 +58,7 @@ void OnCreate(HWND window)
     g_mainWindow = window;
     CreateMainChildren(window);
     if (ProjectArgument[0] != '\0')
-        OpenProject(ProjectArgument);
-    ShowLoadedProject();
+        OpenProjectInPanes(ProjectArgument);
     // Last, so that no drop arrives while a failed load's message box is up.
     RegisterDropTarget(window);
 }
@@ -66,8 +68,7 @@ void OnOpenProject(HWND window)
     char path[260] = "";
     if (!ChooseFile(window, "パックレン：プロジェクトを開く", path, kProjectFileFilter, false))
         return;
-    OpenProject(path);
-    ShowLoadedProject();
+    OpenProjectInPanes(path);
 }
 
 void OnSize(HWND window, WPARAM wParam, LPARAM lParam)

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "core/app_state_win32.h"
 #include "project/entry_names.h"
 #include "project/project_node.h"
 #include "project/project_view.h"
@@ -45,6 +44,19 @@ void PaneView::SetStatusText(const char* text)
 
 PaneView g_paneView;
 int g_lockDepth;
+
+// A visible list or tree redraws itself, scroll bars included, for every row it gains or loses;
+// thousands of rows would take minutes. Held, they are drawn once at the end.
+void SetPanesRedraw(bool on)
+{
+    for (HWND control : {FolderTreeWindow(), FileListWindow()}) {
+        if (control == nullptr)
+            continue;
+        SendMessageA(control, WM_SETREDRAW, on, 0);
+        if (on)
+            InvalidateRect(control, nullptr, TRUE);
+    }
+}
 
 }  // namespace
 
@@ -96,9 +108,9 @@ void LockPaneUpdates(bool locked)
 {
     if (locked) {
         if (g_lockDepth++ == 0)
-            LockWindowUpdate(g_mainWindow);
+            SetPanesRedraw(false);
     } else if (g_lockDepth > 0 && --g_lockDepth == 0) {
-        LockWindowUpdate(nullptr);
+        SetPanesRedraw(true);
     }
 }
 

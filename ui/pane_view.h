@@ -20,7 +20,7 @@ struct FolderImages {
     int open;
 };
 const FolderImages& SystemFolderImages();
-// Holds the main window's drawing while many rows and items change; calls nest.
+// Holds the panes' drawing while many rows and items change; calls nest.
 void LockPaneUpdates(bool locked);
 
 struct ProjectNode;
