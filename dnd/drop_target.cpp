@@ -128,10 +128,11 @@ DWORD DropEffect(IDataObject* data, POINT point)
     if (data->GetData(&format, &medium) != S_OK)
         return kRefused;
     // The medium owns the drop's memory: releasing it is all, DragFinish would free it twice.
-    if (medium.tymed == TYMED_HGLOBAL)
+    bool added = medium.tymed == TYMED_HGLOBAL;
+    if (added)
         AddShellFiles(static_cast<HDROP>(medium.hGlobal));
     ReleaseStgMedium(&medium);
-    return DROPEFFECT_COPY;
+    return added ? DROPEFFECT_COPY : kRefused;
 }
 
 }  // namespace
