@@ -62,15 +62,17 @@ protected:
     {
         return dir.WriteFile(name, bytes);
     }
-    // Runs a job and reads it once the worker has ended; a moment later it must still be open
-    // (no auto-close), and is then closed as the user would.
-    JobState RunUntilClosed(bool autoClose, bool* built, bool* stillOpen)
+    // Runs a job and reads it once the worker has ended; with `stillOpen`, whether it is still
+    // open a moment later (no auto-close). Then it is closed as the user would.
+    JobState RunUntilClosed(bool autoClose, bool* built, bool* stillOpen = nullptr)
     {
         JobState state;
         JobDriver driver([&](HWND dialog) {
             state = ReadState(dialog);
-            Sleep(300);
-            *stillOpen = IsWindow(dialog) != FALSE;
+            if (stillOpen != nullptr) {
+                Sleep(300);
+                *stillOpen = IsWindow(dialog) != FALSE;
+            }
             PressJobButton(dialog, IDOK);
         });
         *built = StartCompressJob(nullptr, out.c_str(), autoClose);
@@ -201,13 +203,9 @@ TEST_F(CompressJob, AFailedBuildStaysOpenEvenInBatchMode)
 TEST_F(CompressJob, AnEmptyProjectStopsBeforeAnyFileIsCreated)
 {
     tree.Folder(tree.Root(), "empty");
-    JobState state;
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), true));
-    ASSERT_TRUE(driver.Finish());
+    bool built = true;
+    JobState state = RunUntilClosed(true, &built);
+    EXPECT_FALSE(built);
     EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:0\r\n処理を中断しました\r\n");
     EXPECT_FALSE(PathExists(out.c_str()));
 }
@@ -306,13 +304,9 @@ TEST_F(CompressJob, ALongLogIsNeverCut)
         expected += "error : 見つかりません : " + name + "(" + path + ")\r\n";
     }
     expected += "処理を中断しました\r\n";
-    JobState state;
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
-    ASSERT_TRUE(driver.Finish());
+    bool built = true;
+    JobState state = RunUntilClosed(false, &built);
+    EXPECT_FALSE(built);
     EXPECT_GT(expected.size(), 600000u);
     EXPECT_EQ(state.log, expected);
 }
@@ -323,13 +317,9 @@ TEST_F(CompressJob, TheBarCountsBeyond65535Files)
     std::string empty = Source("empty", "");
     for (int i = 0; i < 66000; ++i)
         tree.File(tree.Root(), std::to_string(i), empty, 0);
-    JobState state;
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
-    ASSERT_TRUE(driver.Finish());
+    bool built = true;
+    JobState state = RunUntilClosed(false, &built);
+    EXPECT_FALSE(built);
     EXPECT_EQ(state.rangeHigh, 66000);
     EXPECT_EQ(state.position, 66000);
     EXPECT_NE(state.log.find("ファイル数:66000\r\n"), std::string::npos);
