@@ -36,6 +36,9 @@ bool PathExists(const char* path);
 // Replaces `target` by `source` in one step, even when `target` exists; written through.
 bool ReplaceFileWith(const char* source, const char* target);
 bool DeleteFilePath(const char* path);
+// The full path of `path` as the system resolves it against the current directory, without
+// looking at the disk. False when it does not fit in `size` bytes.
+bool FullPathName(const char* path, char* buffer, size_t size);
 
 // 1980-01-01 00:00:00, the earliest DOS date and time.
 constexpr uint32_t kEarliestDosDateTime = 0x00210000;

@@ -75,6 +75,12 @@ bool DeleteFilePath(const char* path)
     return DeleteFileA(path) != FALSE;
 }
 
+bool FullPathName(const char* path, char* buffer, size_t size)
+{
+    DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), buffer, nullptr);
+    return length > 0 && length < size;
+}
+
 bool ReadSourceFileInfo(const char* path, SourceFileInfo* info)
 {
     // One lookup by path. FindFirstFileA gives the same time and size for every real file, but
