@@ -88,3 +88,20 @@ TEST(Resources, ToolbarStripAndIcon)
         DestroyIcon(icon);
     }
 }
+
+// The text box of the version dialog has no border of its own: EDITTEXT gives one unless told not
+// to, and the dialog manager would draw it as a sunken client edge.
+TEST(Resources, AboutTextHasNoBorder)
+{
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), nullptr,
+                                     [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dialog, nullptr);
+    HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
+    ASSERT_NE(text, nullptr);
+    LONG_PTR style = GetWindowLongPtrA(text, GWL_STYLE);
+    LONG_PTR wanted = ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_TABSTOP;
+    EXPECT_EQ(style & (wanted | WS_BORDER), wanted);
+    EXPECT_EQ(GetWindowLongPtrA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    DestroyWindow(dialog);
+}
+
