@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/support/packwren_process_win32.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -105,3 +107,16 @@ TEST(Resources, AboutTextHasNoBorder)
     DestroyWindow(dialog);
 }
 
+// Shipped beside the program in its code page and with CR LF, which every Notepad shows as lines.
+TEST(Resources, HelpFileBesideTheProgram)
+{
+    std::string exe = BuiltPackwrenPath();
+    std::string help = ReadWholeFile(exe.substr(0, exe.find_last_of('\\') + 1) + "packwren.txt");
+    ASSERT_EQ(help.rfind("パックレン 1.0.0 ヘルプ\r\n", 0), 0u) << help.substr(0, 40);
+    size_t lines = 0;
+    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1), ++lines)
+        ASSERT_EQ(help[at - 1], '\r') << "a bare LF at byte " << at;
+    EXPECT_GT(lines, 20u);
+    EXPECT_EQ(help.find("\r\r"), std::string::npos);
+    EXPECT_EQ(help.back(), '\n');
+}
