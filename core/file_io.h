@@ -28,9 +28,12 @@ uint32_t FileSize32(FileHandle file);
 bool IsDirectoryPath(const char* path);
 // Calls `visit` for every entry directly inside `directory`, in the order the system lists them,
 // with its name and whether it is a directory. Hidden and system entries are included; "." and
-// ".." are left out. False when the directory cannot be listed (nothing is visited then).
+// ".." are left out. An entry whose name code page 932 cannot spell exactly goes to `unfit`
+// instead, with the name as it can be shown ("?" for each character lost): no text of the
+// program could open it. False when the directory cannot be listed (nothing is visited then).
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit);
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>& unfit);
 // True when anything exists at the path (even if it cannot be opened).
 bool PathExists(const char* path);
 // Replaces `target` by `source` in one step, even when `target` exists; written through.

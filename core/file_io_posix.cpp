@@ -177,8 +177,10 @@ bool FreePageBuffer(void** pointer)
     return true;
 }
 
+// Names here are bytes, taken as they are: none is unfit.
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit)
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>&)
 {
     DIR* listing = opendir(directory);
     if (listing == nullptr)
