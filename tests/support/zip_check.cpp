@@ -21,6 +21,24 @@ std::string RandomBytes(size_t size, uint32_t seed)
     return bytes;
 }
 
+std::string Hex(const std::string& bytes)
+{
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += "0123456789abcdef"[c >> 4];
+        hex += "0123456789abcdef"[c & 15];
+    }
+    return hex;
+}
+
+std::string Unhex(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
 std::string CompressibleText(size_t size)
 {
     std::string text;
@@ -251,16 +269,6 @@ std::string Quote(const std::string& text)
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
-}
-
-std::string Hex(const std::string& bytes)
-{
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += "0123456789abcdef"[c >> 4];
-        hex += "0123456789abcdef"[c & 15];
-    }
-    return hex;
 }
 
 // unzip and 7-Zip test the archive once per password (none for plain entries), each time on the

@@ -11,6 +11,9 @@
 // Test data.
 std::string RandomBytes(size_t size, uint32_t seed);
 std::string CompressibleText(size_t size);
+// Bytes as lower-case hex digits, and back.
+std::string Hex(const std::string& bytes);
+std::string Unhex(const std::string& hex);
 // zlib's raw deflate output at `level` (windowBits -15, memLevel 8, default strategy).
 std::string RawDeflate(const std::string& data, int level);
 
