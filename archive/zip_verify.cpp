@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "archive/archive_builder.h"
+#include "archive/zip_aes.h"
 #include "archive/zip_crypt.h"
 #include "core/file_io.h"
 #include "core/format_text.h"
 #include "core/strings.h"
+#include "core/text_utf8.h"
 
 namespace {
 
@@ -113,6 +115,27 @@ bool ApplyZip64Extra(EntryHeader* header, bool sizeFull, bool compressedFull, bo
     return !sizeFull && !compressedFull && !offsetFull;
 }
 
+constexpr uint32_t kAesMethod = 99;
+
+// The AES extra field (0x9901): AE-1 or AE-2, "AE", strength 3 (AES-256), the real method.
+bool ReadAesExtra(const std::string& extra, int* version, uint32_t* method)
+{
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        const unsigned char* field = reinterpret_cast<const unsigned char*>(extra.data()) + at;
+        uint32_t id = Get(field, 2), length = Get(field + 2, 2);
+        if (at + 4 + length > extra.size())
+            return false;
+        if (id == 0x9901) {
+            *version = static_cast<int>(Get(field + 4, 2));
+            *method = Get(field + 9, 2);
+            return length == 7 && (*version == 1 || *version == 2) && field[6] == 'A' &&
+                   field[7] == 'E' && field[8] == 3;
+        }
+        at += 4 + length;
+    }
+    return false;
+}
+
 struct Problem {
     const char* reason = nullptr;
     bool Set(const char* text)
@@ -134,13 +157,29 @@ public:
         bool encrypted = (header.flags & 1) != 0;
         if (encrypted != !password.empty())
             return problem->Set("暗号化");
-        if (header.method != 0 && header.method != Z_DEFLATED)
+        uint32_t method = header.method;
+        int aesVersion = 0;
+        if (method == kAesMethod && (!encrypted || !ReadAesExtra(header.extra, &aesVersion, &method)))
+            return problem->Set("AES");
+        if (method != 0 && method != Z_DEFLATED)
             return problem->Set("圧縮方式");
         if (!file_->ReadAt(dataOffset, buffer_, 0))
             return problem->Set("データの位置");
         uint64_t remaining = header.compressed;
         std::unique_ptr<ZipCryptKeys> keys;
-        if (encrypted) {
+        std::unique_ptr<ZipAesCipher> aes;
+        if (aesVersion != 0) {
+            unsigned char salt[kZipAesSaltSize], stored[kZipAesVerifierSize], derived[kZipAesVerifierSize];
+            std::string utf8;
+            aes.reset(new ZipAesCipher);
+            if (remaining < kZipAesOverhead || !file_->ReadOn(salt, sizeof salt) ||
+                !file_->ReadOn(stored, sizeof stored))
+                return problem->Set("AES");
+            if (!Cp932ToUtf8(password.c_str(), &utf8) || !aes->Start(utf8, salt, derived) ||
+                memcmp(stored, derived, sizeof stored) != 0)
+                return problem->Set("パスワード");
+            remaining -= kZipAesOverhead;
+        } else if (encrypted) {
             unsigned char check[kZipCryptHeaderSize];
             if (remaining < sizeof check || !file_->ReadOn(check, sizeof check))
                 return problem->Set("暗号ヘッダ");
@@ -153,24 +192,32 @@ public:
         crc_ = crc32(0, nullptr, 0);
         produced_ = 0;
         z_stream stream = {};
-        bool deflated = header.method == Z_DEFLATED;
+        bool deflated = method == Z_DEFLATED;
         if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK)
             return problem->Set("展開");
-        bool ok = Stream(deflated ? &stream : nullptr, remaining, keys.get(), problem);
+        bool ok = Stream(deflated ? &stream : nullptr, remaining, keys.get(), aes.get(), problem);
         if (deflated)
             inflateEnd(&stream);
         if (!ok)
             return false;
+        if (aes != nullptr) {
+            unsigned char stored[kZipAesMacSize], computed[kZipAesMacSize];
+            if (!file_->ReadOn(stored, sizeof stored) || !aes->Finish(computed) ||
+                memcmp(stored, computed, sizeof stored) != 0)
+                return problem->Set("認証コード");
+        }
         if (produced_ != header.size)
             return problem->Set("サイズ");
-        if (crc_ != header.crc)
+        // AE-2 leaves the CRC out: the authentication code stands for it.
+        if (crc_ != header.crc && aesVersion != 2)
             return problem->Set("CRC");
         return true;
     }
 
 private:
     // Reads `remaining` bytes of data; `stream` is none for stored data.
-    bool Stream(z_stream* stream, uint64_t remaining, ZipCryptKeys* keys, Problem* problem)
+    bool Stream(z_stream* stream, uint64_t remaining, ZipCryptKeys* keys, ZipAesCipher* aes,
+                Problem* problem)
     {
         bool ended = false;
         while (remaining > 0) {
@@ -182,6 +229,8 @@ private:
             remaining -= take;
             if (keys != nullptr)
                 keys->Decrypt(buffer_, take);
+            if (aes != nullptr && !aes->Decrypt(buffer_, take))
+                return problem->Set("AES");
             if (stream == nullptr) {
                 Produce(buffer_, take);
                 continue;
