@@ -366,6 +366,37 @@ TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
         EXPECT_EQ(Names(Read()), (std::vector<std::string>{"before"}));
     }
 }
+
+// A pipe stands in for a file that measured nothing and grows past 4 GiB while it is read: its
+// entry, begun without ZIP64 sizes, is dropped and the line says why.
+TEST_F(ArchiveBuild, AFileThatGrowsPastFourGibibytesWhileReadFailsWithItsLine)
+{
+    signal(SIGPIPE, SIG_IGN);
+    SparseSink sink;
+    zlib_filefunc_def def{OpenSparseSink, &sink};
+    SetArchiveOutputForTesting(&def);
+    std::string pipePath = dir.Join("growing");
+    ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+    tree.File(tree.Root(), "before", Source("before", "b"));
+    tree.File(tree.Root(), "growing", pipePath, 0);
+    std::thread writer([&] {
+        int fd = open(pipePath.c_str(), O_WRONLY);
+        const std::string zeros(1 << 20, '\0');
+        // Stops with EPIPE once the builder has given up on it.
+        for (uint64_t sent = 0; sent <= 0xFFFFFFFFu; sent += zeros.size()) {
+            if (write(fd, zeros.data(), zeros.size()) < 0)
+                break;
+        }
+        close(fd);
+    });
+    int result = Build();
+    writer.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(report.log, "error : 読み込み中に4GBを超えました : growing(" + pipePath + ")\r\n");
+    ZipParsed parsed;
+    ASSERT_TRUE(ParseZip(sink, &parsed));
+    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"before"}));
+}
 #endif
 
 TEST_F(ArchiveBuild, AnOutputThatCannotBeCreatedFailsEveryFileReached)
