@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/zip_verify.h"
 #include "core/format_text.h"
 #include "core/paths.h"
 #include "core/strings.h"
@@ -31,6 +32,11 @@ unsigned char g_copyBuffer[kCopyBufferSize];
 char g_name[kNameSize];
 size_t g_nameLength;
 
+// The build's options, and what it has written so far, for the read-back.
+ArchiveOptions g_options;
+std::vector<WrittenEntry> g_written;
+
+void (*g_beforeVerify)(const char* path);
 bool g_haveTestOutput;
 zlib_filefunc_def g_testOutput;
 
@@ -145,16 +151,22 @@ bool FinishArchive(zipFile handle, int result, const char* writePath, const char
                    BuildReporter* reporter)
 {
     bool closed = zipClose(handle, nullptr) == ZIP_OK;
-    if (g_haveTestOutput) {
-        if (!closed)
-            LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
-        return closed;
-    }
-    if (result == 0 && closed && ReplaceFileWith(writePath, outputPath))
-        return true;
-    DeleteFilePath(writePath);
-    if (result == 0)
+    if (!closed)
         LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+    if (g_haveTestOutput)
+        return closed;
+    bool good = result == 0 && closed;
+    if (good && g_options.verify == 1) {
+        if (g_beforeVerify != nullptr)
+            g_beforeVerify(writePath);
+        good = VerifyArchive(writePath, g_written, reporter, g_copyAbort);
+    }
+    if (good) {
+        if (ReplaceFileWith(writePath, outputPath))
+            return true;
+        LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+    }
+    DeleteFilePath(writePath);
     if (PathExists(outputPath))
         LogOutputError(reporter, "前の書庫はそのまま残しました : %s\r\n", outputPath);
     return false;
@@ -294,6 +306,9 @@ int WriteTree(zipFile handle, BuildReporter* reporter)
         if (code != ZIP_OK) {
             LogFileError(reporter, code, node->sourcePath);
             open.back().failed = true;
+        } else if (g_options.verify == 1) {
+            const char* password = EffectivePassword(node);
+            g_written.push_back({g_name, password != nullptr ? password : ""});
         }
         reporter->Step();
         CutName(open.back().nameLength);
@@ -312,8 +327,10 @@ int CountArchiveFiles()
     return count;
 }
 
-int BuildArchive(const char* outputPath, BuildReporter* reporter)
+int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveOptions& options)
 {
+    g_options = options;
+    g_written.clear();
     ApplyProjectProperties();
     if (OutputIsProjectFile(outputPath, reporter))
         return 1;
@@ -388,6 +405,11 @@ int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* 
     }
     *crc = sum;
     return result;
+}
+
+void SetBeforeVerifyForTesting(void (*hook)(const char* path))
+{
+    g_beforeVerify = hook;
 }
 
 void SetArchiveOutputForTesting(const zlib_filefunc_def* def)

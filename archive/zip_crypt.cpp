@@ -43,6 +43,14 @@ void ZipCryptKeys::Encrypt(unsigned char* data, size_t size)
     }
 }
 
+void ZipCryptKeys::Decrypt(unsigned char* data, size_t size)
+{
+    for (size_t i = 0; i < size; ++i) {
+        data[i] ^= StreamByte();
+        Update(data[i]);
+    }
+}
+
 bool MakeZipCryptHeader(ZipCryptKeys* keys, uint32_t crc, unsigned char header[kZipCryptHeaderSize])
 {
     ZipRandomSource source = randomSource != nullptr ? randomSource : SystemRandomBytes;

@@ -7,8 +7,9 @@
 class ZipCryptKeys {
 public:
     explicit ZipCryptKeys(const char* password);
-    // Encrypts in place.
+    // Encrypts or decrypts in place.
     void Encrypt(unsigned char* data, size_t size);
+    void Decrypt(unsigned char* data, size_t size);
 
 private:
     void Update(unsigned char plain);

@@ -265,8 +265,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
     struct Row {
         std::string name, source;
         int level;
-        std::string line;   // "%s" stands for the full name and the source path
-        std::string shown;  // the name as the line shows it, when not the name itself
+        std::string line;  // "%s" stands for the full name and the source path
     } rows[] = {
         {"missing", dir.Join("missing"), -1, "error : 見つかりません : %s\r\n"},
         {"no-path", "", -1, "error : 見つかりません : %s\r\n"},
@@ -279,7 +278,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         {"a/b", Source("s", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a\\b", Source("b", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         // A lead byte at the end is left out of the line: it would take the "(" with it.
-        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n", "half"},
+        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         // Drives, streams, what Windows trims to "." or "..", and a "/" after a lead byte.
         {"C:x.txt", Source("c", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a.txt:stream", Source("st", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
@@ -304,8 +303,8 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
 
         EXPECT_EQ(Build(), 1);
         std::string expected = row.line;
-        expected.replace(expected.find("%s"), 2,
-                         "F/" + (row.shown.empty() ? row.name : row.shown) + "(" + row.source + ")");
+        std::string shown = row.name == "half\x83" ? "half" : row.name;
+        expected.replace(expected.find("%s"), 2, "F/" + shown + "(" + row.source + ")");
         EXPECT_EQ(report.log, expected);
         EXPECT_EQ(report.steps, 3);
         ZipParsed parsed = Read();
@@ -514,6 +513,63 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
     EXPECT_EQ(Build(), 0);
     EXPECT_EQ(Names(Read()), std::vector<std::string>{"a"});
     EXPECT_EQ(dir.ListNames().find("~"), std::string::npos);
+}
+
+// What a fault does to the finished temporary archive before it is read back.
+std::string g_fault;
+void InjectFault(const char* path)
+{
+    std::string bytes = ReadWholeFile(path);
+    if (g_fault == "data")
+        bytes[45] ^= 1;  // the data of "stored.txt", the first entry
+    else if (g_fault == "name")
+        bytes[bytes.rfind("deflated.txt")] = 'D';  // the central record's copy
+    else if (g_fault == "cut")
+        bytes.pop_back();
+    else if (g_fault == "password")
+        bytes[bytes.find("secret.txt") + 10 + 5] ^= 0x40;  // the encryption header
+    FILE* file = fopen(path, "wb");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+// The read-back passes what the build wrote, and catches a fault in any part of the archive,
+// which then never replaces the target.
+TEST_F(ArchiveBuild, TheReadBackCatchesAFaultBeforeTheTargetIsReplaced)
+{
+    tree.File(tree.Root(), "stored.txt", Source("s", "hello, stored world"), 0);
+    tree.File(tree.Root(), "deflated.txt", Source("d", CompressibleText(200000)), 6);
+    tree.File(tree.Root(), "empty", Source("e", ""), 6);
+    tree.File(tree.Root(), "secret.txt", Source("p", CompressibleText(5000)), 9, "pw");
+    SetBeforeVerifyForTesting(InjectFault);
+    ArchiveOptions verify;
+    verify.verify = 1;
+    struct Row {
+        const char* fault;
+        std::string log;
+    } rows[] = {
+        {"data", "error : 検査で誤りが見つかりました(CRC) : stored.txt\r\n"
+                 "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"name", "error : 検査で誤りが見つかりました(名前) : deflated.txt\r\n"
+                 "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"password", "error : 検査で誤りが見つかりました(パスワード) : secret.txt\r\n"
+                     "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"cut", "error : 検査で誤りが見つかりました(書庫の構造)\r\n"},
+        {"", "検査しました : 4 ファイル\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        g_fault = row.fault;
+        report = CollectingReporter();
+        dir.WriteFile("out.zip", "previous");
+        ResetArchiveAbort();
+        EXPECT_EQ(BuildArchive(out.c_str(), &report, verify), g_fault.empty() ? 0 : 1);
+        std::string kept = "前の書庫はそのまま残しました : " + out + "\r\n";
+        EXPECT_EQ(report.log, row.log + (g_fault.empty() ? "" : kept));
+        EXPECT_EQ(ReadWholeFile(out) == "previous", !g_fault.empty());
+    }
+    SetBeforeVerifyForTesting(nullptr);
+    EXPECT_EQ(Read({{"secret.txt", "pw"}}).entries.size(), 4u);
 }
 
 TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
