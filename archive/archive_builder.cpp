@@ -19,8 +19,6 @@ namespace {
 constexpr size_t kCopyBufferSize = 16384;
 constexpr size_t kNameSize = 1024;
 constexpr size_t kLogLineSize = 512;
-// The writer refuses an entry whose size would reach 0xFFFFFFFF.
-constexpr uint64_t kLargestSource = 0xFFFFFFFEu;
 
 // Both are polled by the worker and set from the dialog's thread.
 std::atomic<int> g_walkAbort{0};
@@ -104,11 +102,8 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
     case ZIP_BADNAME:
         format = "error : 書庫内の名前に使えません : %s(%s)\r\n";
         break;
-    case ZIP_SOURCETOOLARGE:
-        format = "error : 4GB以上のファイルは格納できません : %s(%s)\r\n";
-        break;
-    case ZIP_ARCHIVEFULL:
-        format = "error : 書庫が4GBか65535ファイルを超えます : %s(%s)\r\n";
+    case ZIP_SOURCEGREW:
+        format = "error : 読み込み中に4GBを超えました : %s(%s)\r\n";
         break;
     default:
         format = "error : %s(%s)\r\n";
@@ -198,11 +193,11 @@ bool OutputIsProjectFile(const char* outputPath, BuildReporter* reporter)
     return clash;
 }
 
-// The writer's limits show as ZIP_PARAMERROR on an open archive: the entry count, the 4 GiB
-// of the archive, or a file that grew past 4 GiB while it was read.
-int ArchiveCode(zipFile handle, int code)
+// The data of an entry opened without ZIP64 sizes fails with ZIP_PARAMERROR when it reaches
+// 4 GiB: the file grew while it was read.
+int DataCode(zipFile handle, int code)
 {
-    return code == ZIP_PARAMERROR && handle != nullptr ? ZIP_ARCHIVEFULL : code;
+    return code == ZIP_PARAMERROR && handle != nullptr ? ZIP_SOURCEGREW : code;
 }
 
 // Copies the rest of the source into the open entry; `crc` (when given) follows the data.
@@ -233,11 +228,13 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
     fileInfo.dosDate = info.dosDateTime;
     fileInfo.external_fa = info.attributes;
     int compressorLevel = level >= -1 ? level : -1;
-    int code = zipOpenNewFileInZip3(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
-                                    compressorLevel != 0 ? Z_DEFLATED : 0, compressorLevel, 0,
-                                    -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, password, crc);
+    int method = compressorLevel != 0 ? Z_DEFLATED : 0;
+    int zip64 = zipEntryNeedsZip64(info.size, method, password != nullptr);
+    int code = zipOpenNewFileInZip3_64(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
+                                       method, compressorLevel, 0, -MAX_WBITS, 8,
+                                       Z_DEFAULT_STRATEGY, password, crc, zip64);
     if (code != ZIP_OK)
-        return ArchiveCode(handle, code);
+        return code;
     unsigned long copied = 0;
     code = CopySource(handle, source, password != nullptr ? &copied : nullptr);
     // The encryption header carries the CRC of the pre-pass: a file that changed in between
@@ -248,11 +245,11 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
         // Cut short: drop it rather than let the close finish it with part of the data. A failed
         // removal fails the archive, which the close then reports.
         zipRemoveLastFile(handle);
-        return ArchiveCode(handle, code);
+        return DataCode(handle, code);
     }
     code = zipCloseFileInZip(handle);
     if (code != ZIP_OK)
-        return ArchiveCode(handle, code);
+        return DataCode(handle, code);
 
     // Stored instead when deflate did not shrink it.
     if (level != 0 && zipLastFileGain(handle) <= 0) {
@@ -368,8 +365,6 @@ int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, i
     SourceFileInfo info;
     if (!ReadSourceFileInfo(sourcePath, &info))
         return ZIP_SOURCENOTFOUND;
-    if (info.size > kLargestSource)
-        return ZIP_SOURCETOOLARGE;
     // Opened before the entry is started, so a file that cannot be read leaves no empty entry.
     FileHandle source = OpenSourceFile(sourcePath);
     if (source == kInvalidFile)

@@ -14,8 +14,8 @@
 #define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
 #define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
 #define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
-#define ZIP_SOURCETOOLARGE (-109)  // 4 GiB or more: no room for it without ZIP64
-#define ZIP_ARCHIVEFULL (-110)     // the archive would pass 4 GiB or 65,535 entries
+// It grew past 4 GiB while it was read, from a size that was written without ZIP64 sizes.
+#define ZIP_SOURCEGREW (-111)
 
 // Where a build reports: a line for each file that failed, and a step for each file reached.
 class BuildReporter {
