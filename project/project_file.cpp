@@ -131,7 +131,9 @@ bool StoreProject(SettingsDocument* document)
         ReportError(text, kTitle);
         return false;
     }
-    document->DeleteSection(kFileList);
+    // A hand-edited file may carry the list twice; a stale one left behind would be read back.
+    while (document->DeleteSection(kFileList)) {
+    }
     if (!document->SetValue("PROJECT", "PROJECTNAME", root->name) ||
         !SaveFileList(document, root->firstChild)) {
         ReportError("メモリが不足しているため、プロジェクトを保存できません。", kTitle);
