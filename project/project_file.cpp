@@ -149,6 +149,8 @@ void LoadProjectTree(SettingsDocument* document)
     ProjectNode* root = ProjectRoot();
     if (const char* name = document->GetValue("PROJECT", "PROJECTNAME"))
         FormatText(root->name, sizeof root->name, "%s", name);
+    // Before the tree resets: selecting the root shows its settings, which are the new project's.
+    ApplyProjectProperties();
     ProjectView& view = ActiveView();
     view.ResetTree();
 
@@ -195,7 +197,6 @@ void LoadProjectTree(SettingsDocument* document)
                 view.AppendRow(file);
         }
     }
-    ApplyProjectProperties();
     view.ExpandFolderItem(root);
 }
 
