@@ -1,6 +1,8 @@
 #include "project/numbered_names.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -24,9 +26,11 @@ struct Run {
     std::unordered_multimap<uint64_t, int> bySource;  // NameHash of a holder's source path: counter
 };
 
+// A holder is found again from its name when it goes (see ForgetNumberedSlots); only holders
+// whose names were cut at 259 bytes, which do not end in their extension, are listed by node.
 struct FolderRuns {
     std::unordered_multimap<uint64_t, Run> runs;  // nodes stay put, so Run pointers stay valid
-    std::unordered_multimap<const ProjectNode*, std::pair<Run*, int>> held;
+    std::unordered_multimap<const ProjectNode*, std::pair<Run*, int>> cutHolders;
 };
 
 std::unordered_map<const ProjectNode*, FolderRuns>& Folders()
@@ -35,28 +39,45 @@ std::unordered_map<const ProjectNode*, FolderRuns>& Folders()
     return folders;
 }
 
-// "base(n)ext" cut to 259 bytes; false when the counter itself does not fit, since then no
-// counter could ever make the name unique.
+// "base(n)ext" cut to 259 bytes, as FormatText cuts it; false when the counter itself does not
+// fit, since then no counter could ever make the name unique. Put together by hand: a folder of
+// many entries of one name formats one for each of them.
 bool FormatNumberedName(char (&name)[260], const char* base, int counter, const char* extension)
 {
-    char numbered[300];
-    int length = FormatText(numbered, sizeof numbered, "%s(%d)", base, counter);
-    if (length < 0 || length > 259)
+    char digits[16];
+    int length = FormatText(digits, sizeof digits, "(%d)", counter);
+    size_t baseLength = strlen(base);
+    if (length < 0 || baseLength + length > 259)
         return false;
-    FormatText(name, sizeof name, "%s%s", numbered, extension);
+    size_t extensionLength = std::min(strlen(extension), 259 - baseLength - length);
+    memcpy(name, base, baseLength);
+    memcpy(name + baseLength, digits, length);
+    memcpy(name + baseLength + length, extension, extensionLength);
+    name[baseLength + length + extensionLength] = '\0';
     return true;
+}
+
+uint64_t RunKey(const char* base, const char* extension)
+{
+    return NameHash(base) * 31 + NameHash(extension);
+}
+
+Run* FindRun(FolderRuns& folder, const char* base, const char* extension)
+{
+    auto range = folder.runs.equal_range(RunKey(base, extension));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (NamesEqual(it->second.base.c_str(), base) &&
+            NamesEqual(it->second.extension.c_str(), extension))
+            return &it->second;
+    }
+    return nullptr;
 }
 
 Run& RunFor(FolderRuns& folder, const char* base, const char* extension)
 {
-    uint64_t key = NameHash(base) * 31 + NameHash(extension);
-    auto range = folder.runs.equal_range(key);
-    for (auto it = range.first; it != range.second; ++it) {
-        if (NamesEqual(it->second.base.c_str(), base) &&
-            NamesEqual(it->second.extension.c_str(), extension))
-            return it->second;
-    }
-    Run& run = folder.runs.emplace(key, Run())->second;
+    if (Run* run = FindRun(folder, base, extension))
+        return *run;
+    Run& run = folder.runs.emplace(RunKey(base, extension), Run())->second;
     run.base = base;
     run.extension = extension;
     return run;
@@ -69,11 +90,14 @@ void Hold(FolderRuns& folder, Run& run, int counter, ProjectNode* holder)
     run.holders[counter - 1] = holder;
     run.vacated.erase(counter);
     run.bySource.emplace(NameHash(holder->sourcePath), counter);
-    folder.held.emplace(holder, std::make_pair(&run, counter));
+    if (strlen(holder->name) == 259)
+        folder.cutHolders.emplace(holder, std::make_pair(&run, counter));
 }
 
 void Vacate(Run& run, int counter, const ProjectNode* holder)
 {
+    if (static_cast<size_t>(counter) > run.holders.size() || run.holders[counter - 1] != holder)
+        return;
     run.holders[counter - 1] = nullptr;
     run.vacated.insert(counter);
     auto range = run.bySource.equal_range(NameHash(holder->sourcePath));
@@ -117,15 +141,32 @@ NumberedName FindNumberedName(const ProjectNode* folder, const char* base, const
     return NumberedName::kFree;
 }
 
+// The holder is looked for under every reading of its name as base "(" n ")" extension; "(",
+// ")" and digits are never trail bytes, so a plain search finds them.
 void ForgetNumberedSlots(const ProjectNode* child)
 {
-    auto folder = Folders().find(child->parent);
-    if (folder == Folders().end())
+    auto found = Folders().find(child->parent);
+    if (found == Folders().end())
         return;
-    auto range = folder->second.held.equal_range(child);
+    FolderRuns& folder = found->second;
+    const char* name = child->name;
+    for (const char* open = strchr(name, '('); open != nullptr; open = strchr(open + 1, '(')) {
+        const char* close = open + 1;
+        int counter = 0;
+        while (*close >= '0' && *close <= '9' && close - open < 10)  // counters of 9 digits at most
+            counter = counter * 10 + (*close++ - '0');
+        if (*close != ')' || close == open + 1)
+            continue;
+        char base[sizeof child->name];
+        memcpy(base, name, open - name);
+        base[open - name] = '\0';
+        if (Run* run = FindRun(folder, base, close + 1))
+            Vacate(*run, counter, child);
+    }
+    auto range = folder.cutHolders.equal_range(child);
     for (auto it = range.first; it != range.second; ++it)
         Vacate(*it->second.first, it->second.second, child);
-    folder->second.held.erase(range.first, range.second);
+    folder.cutHolders.erase(range.first, range.second);
 }
 
 void ForgetNumberedNames(const ProjectNode* folder)
