@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "archive/archive_options.h"
 #include "archive/zip_writer.h"
 #include "core/file_io.h"
 
@@ -13,14 +14,16 @@
 #define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
 #define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
 #define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
-#define ZIP_SOURCETOOLARGE (-109)  // 4 GiB or more: no room for it without ZIP64
-#define ZIP_ARCHIVEFULL (-110)     // the archive would pass 4 GiB or 65,535 entries
+// It grew past 4 GiB while it was read, from a size that was written without ZIP64 sizes.
+#define ZIP_SOURCEGREW (-111)
 
 // Where a build reports: a line for each file that failed, and a step for each file reached.
 class BuildReporter {
 public:
     virtual void LogLine(const char* line) = 0;
     virtual void Step() = 0;
+    // The number of steps to come, once the files are counted.
+    virtual void SetFileCount(int count) {}
 
 protected:
     ~BuildReporter() = default;
@@ -29,14 +32,21 @@ protected:
 // The number of file entries in the project (folders do not count).
 int CountArchiveFiles();
 
-// Builds the archive at `outputPath`, replacing any file there. 0 when every file entry was
-// written and the archive was finished; 1 when the build was aborted, a file failed (the walk
-// then stops after that file's folder) or the archive could not be finished. A file that failed
-// leaves no entry behind.
-int BuildArchive(const char* outputPath, BuildReporter* reporter);
+// Builds the archive at `outputPath`. It is written into a new file beside the target, which
+// replaces the target only when the whole archive is complete; otherwise that file goes and the
+// target stays as it was. 0 when every file entry was written and the archive is in place; 1 when
+// the build was aborted, a file failed (the walk then stops after that file's folder), the output
+// is the project file or a source of the project, or the archive could not be created or put in
+// place (said once, with the output path). A file that failed leaves no entry behind.
+// With `options.verify` the finished archive is read back (VerifyArchive) before it may replace
+// the target; an archive that fails that check is treated as a failed build.
+int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveOptions& options = {});
 
-// Asks the build under way to stop: before the next entry, or within one chunk of the file
-// being read.
+// Clears an abort request: called once before a job starts, so that an abort asked for at any
+// moment after it, while the files are counted too, stops the build.
+void ResetArchiveAbort();
+// Asks the build under way (or about to start) to stop: before the next entry, or within one
+// chunk of the file being read.
 void RequestArchiveAbort();
 
 // Writes one file as the entry `name` (no password when `password` is none or empty). Returns
@@ -51,3 +61,5 @@ int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* 
 // Test seam: archives are written through `def` instead of the platform's files; none restores
 // them.
 void SetArchiveOutputForTesting(const zlib_filefunc_def* def);
+// Test seam: called with the finished temporary archive just before it is read back.
+void SetBeforeVerifyForTesting(void (*hook)(const char* path));

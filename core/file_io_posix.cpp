@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/format_text.h"
 #include "core/paths.h"
 #include "core/write_fault.h"
 
@@ -88,6 +89,15 @@ bool IsDirectoryPath(const char* path)
     return stat(path, &info) != 0 || S_ISDIR(info.st_mode);
 }
 
+bool FullPathName(const char* path, char* buffer, size_t size)
+{
+    if (path[0] == '/')
+        return FormatText(buffer, size, "%s", path) >= 0;
+    char directory[4096];
+    return getcwd(directory, sizeof directory) != nullptr &&
+           JoinPath(buffer, size, directory, path);
+}
+
 bool PathExists(const char* path)
 {
     struct stat info;
@@ -150,9 +160,14 @@ bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done)
     return true;
 }
 
+bool SeekFile(FileHandle file, uint64_t offset)
+{
+    return lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
 bool RewindFile(FileHandle file)
 {
-    return lseek(Fd(file), 0, SEEK_SET) == 0;
+    return SeekFile(file, 0);
 }
 
 bool AllocPageBuffer(void** pointer, size_t size)
@@ -172,8 +187,10 @@ bool FreePageBuffer(void** pointer)
     return true;
 }
 
+// Names here are bytes, taken as they are: none is unfit.
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit)
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>&)
 {
     DIR* listing = opendir(directory);
     if (listing == nullptr)

@@ -9,6 +9,7 @@ Python's zipfile, whose extracted bytes are compared with the source files.
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -28,6 +29,7 @@ ENV = dict(os.environ, TZ="UTC")
 os.environ["TZ"] = "UTC"
 time.tzset()
 
+GIB = 1 << 30
 MTIME = time.mktime((2020, 5, 6, 7, 8, 9, 0, 0, -1))  # an odd second: DOS times count in twos
 TEXT = b"".join(b"line %d of some compressible text\r\n" % (i % 97) for i in range(3000))
 
@@ -78,12 +80,28 @@ class Sandbox:
         os.utime(path, (MTIME, MTIME))
         return path
 
-    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False):
-        """Runs the batch build; returns (exit code, the log when the dialog stayed open)."""
+    def sparse_source(self, name, size, marks):
+        """A sparse file of `size` bytes: holes, and 64 KiB of noise at each offset in `marks`."""
+        path = self.source(name, b"")
+        with open(path, "r+b") as out:
+            for at in marks:
+                out.seek(at)
+                out.write(noise(65536, at // 65536 + 1))
+            out.truncate(size)
+        os.utime(path, (MTIME, MTIME))
+        return path
+
+    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False,
+              quiet=False, timeout=120):
+        """Runs the batch build; returns (exit code, the log when the dialog stayed open or,
+        with `quiet`, what the run printed)."""
         project = os.path.join(self.dir, "project.pwp")
         pwp.write_project(project, "e2e", entries, level, password)
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
+        if quiet:
+            return self.run_quiet(pwp.windows_path(project), "-o", pwp.windows_path(out),
+                                  timeout=timeout)
         log_path = os.path.join(self.dir, "log.txt")
         watch = None
         if expect_dialog:
@@ -91,7 +109,7 @@ class Sandbox:
                                      cwd=self.dir, env=ENV)
         run = subprocess.run([WINE_RUN, self.exe, pwp.windows_path(project), "-o",
                               pwp.windows_path(out)],
-                             cwd=self.dir, env=ENV, timeout=120)
+                             cwd=self.dir, env=ENV, timeout=timeout)
         log = None
         if watch is not None:
             if watch.wait(timeout=300) != 0:
@@ -100,6 +118,13 @@ class Sandbox:
             with open(log_path, "rb") as f:
                 log = f.read().decode("cp932")
         return run.returncode, log
+
+    def run_quiet(self, *arguments, timeout=60):
+        """packwren.exe -q: no window may wait for anybody, so a hang fails by the time-out.
+        Returns (exit code, standard output with CR LF as LF)."""
+        run = subprocess.run([WINE_RUN, self.exe, "-q", *arguments], cwd=self.dir, env=ENV,
+                             stdout=subprocess.PIPE, timeout=timeout)
+        return run.returncode, run.stdout.decode("cp932").replace("\r\n", "\n")
 
 
 class BatchBuild(unittest.TestCase):
@@ -111,18 +136,7 @@ class BatchBuild(unittest.TestCase):
         # Nothing after the end record: a stored rewrite must not leave a longer attempt behind.
         self.assertEqual(data[-22:-18], b"PK\x05\x06")
         self.assertEqual(data[-2:], b"\x00\x00")
-
-        groups = {}
-        for e in expected:
-            groups.setdefault(e.password or "", []).append(e.name)
-        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
-        for password, names in groups.items():
-            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
-            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
-                             0, unzip)
-            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
-            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
-                             0, seven)
+        self.run_readers(path, expected)
 
         with zipfile.ZipFile(path) as z:
             infos = z.infolist()
@@ -146,6 +160,21 @@ class BatchBuild(unittest.TestCase):
                 self.assertEqual(info.external_attr, e.attributes, e.name)
                 self.assertEqual(info.date_time, (2020, 5, 6, 7, 8, 8), e.name)
                 self.assertEqual(info.create_system, 0, e.name)
+
+    def run_readers(self, path, expected):
+        """unzip -t and 7-Zip test the archive, once per password (naming the entries when
+        there is more than one)."""
+        groups = {}
+        for e in expected:
+            groups.setdefault(e.password or "", []).append(e.name)
+        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
+        for password, names in groups.items():
+            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
+            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
+                             0, unzip)
+            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
+            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
+                             0, seven)
 
     def test_tree_of_folders_levels_names_times_and_attributes(self):
         box = Sandbox(self)
@@ -227,14 +256,107 @@ class BatchBuild(unittest.TestCase):
             pwp.Folder("after", children=[pwp.File("never.txt", text)]),
             pwp.File("never2.txt", text),
         ]
+        out = os.path.join(box.dir, "out.zip")
+        with open(out, "wb") as f:
+            f.write(b"the previous archive")
         code, log = box.build(entries, expect_dialog=True)
         self.assertEqual(code, 1)
-        self.assertEqual(log, "ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
-                              "error : 見つかりません : F/missing.txt(%s)\r\n"
-                              "処理を中断しました\r\n" % missing)
-        self.check_archive(os.path.join(box.dir, "out.zip"), [
-            Expected("F/good1.txt", text, -1), Expected("F/good2.txt", text, -1),
-            Expected("F/sub/good3.txt", text, -1)])
+        expected = ("ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
+                    "error : 見つかりません : F/missing.txt(%s)\r\n"
+                    "前の書庫はそのまま残しました : %s\r\n"
+                    "処理を中断しました\r\n" % (missing, pwp.windows_path(out)))
+        self.assertEqual(log, expected)
+        # Unattended, the same lines come on standard output and no window waits.
+        code, printed = box.build(entries, quiet=True)
+        self.assertEqual((code, printed), (1, expected.replace("\r\n", "\n")))
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), b"the previous archive")
+        self.assertEqual(sorted(os.listdir(box.dir)),
+                         ["log.txt", "out.zip", "packwren.exe", "project.pwp", "src"])
+
+    def test_a_full_disk_keeps_the_previous_archive(self):
+        box = Sandbox(self)
+        disk = os.path.join(box.dir, "disk")
+        os.makedirs(disk)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk],
+                          stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("no tmpfs can be mounted here (needs root)")
+        self.addCleanup(subprocess.run, ["umount", disk])
+        out = os.path.join(disk, "out.zip")
+        with open(out, "wb") as f:
+            f.write(b"the previous archive")
+        big = box.source("noise.bin", noise(400000, 3))
+        code, printed = box.build([pwp.File("noise.bin", big)], output="disk/out.zip", quiet=True)
+        self.assertEqual(code, 1)
+        self.assertIn("前の書庫はそのまま残しました : %s\n" % pwp.windows_path(out), printed)
+        self.assertEqual(os.listdir(disk), ["out.zip"])
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), b"the previous archive")
+
+    def test_quiet_runs_never_wait_for_anybody(self):
+        box = Sandbox(self)
+        os.makedirs(os.path.join(box.dir, "folder.pwp"))
+        long_path = "C:\\" + "a" * 300 + ".pwp"
+        cases = [
+            (["missing.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
+            (["folder.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
+            ([long_path, "-o", "out.zip"], "パスが長すぎます。(%s)\n" % long_path),
+            (["missing.pwp", "-o", long_path], "パスが長すぎます。(%s)\n" % long_path),
+            (["missing.pwp"], "-q にはプロジェクトファイルと -o の出力ファイルが必要です。\n"),
+        ]
+        for arguments, message in cases:
+            with self.subTest(arguments=arguments[0][:20]):
+                code, printed = box.run_quiet(*arguments)
+                self.assertEqual(code, 1)
+                self.assertIn(message, printed)
+        self.assertFalse(os.path.exists(os.path.join(box.dir, "out.zip")))
+
+    # ZIP64 cases. Sparse sources and level 1 keep them within the CI budget: the large file is
+    # read and deflated once by the build and once by each reader, and never copied.
+
+    def test_a_file_past_4_gib_at_level_1(self):
+        box = Sandbox(self)
+        size = 4 * GIB + GIB // 2
+        # Noise at the start, across the 4 GiB mark and at the end; holes in between.
+        big = box.sparse_source("disk.img", size, [0, 4 * GIB - 32768, size - 65536])
+        text = box.source("after.txt", TEXT)
+        code, printed = box.build([pwp.File("disk.img", big), pwp.File("after.txt", text)],
+                                  level=1, quiet=True, timeout=900)
+        self.assertEqual(code, 0, printed)
+        path = os.path.join(box.dir, "out.zip")
+        self.run_readers(path, [Expected("disk.img", big, 1), Expected("after.txt", text, 1)])
+        with zipfile.ZipFile(path) as z:
+            self.assertIsNone(z.testzip())  # every entry's data against its CRC-32
+            info, after = z.infolist()
+            crc = 0
+            with open(big, "rb") as f:
+                for chunk in iter(lambda: f.read(1 << 20), b""):
+                    crc = zlib.crc32(chunk, crc)
+            self.assertEqual((info.filename, info.file_size, info.CRC), ("disk.img", size, crc))
+            self.assertEqual((info.compress_type, info.flag_bits, info.extract_version), (8, 6, 45))
+            # Only the size that does not fit stands in the central record's ZIP64 field.
+            self.assertEqual(info.extra, struct.pack("<HHQ", 1, 8, size))
+            self.assertEqual((after.extract_version, after.extra), (20, b""))
+            self.assertEqual(z.read(after), TEXT)
+
+    def test_70000_files(self):
+        box = Sandbox(self)
+        folders, expected = [], []
+        for d in range(70):
+            files = []
+            for f in range(1000):
+                name = "f%03d.txt" % f
+                source = box.source("d%02d/%s" % (d, name), TEXT[:100 + (d * 1000 + f) % 900])
+                files.append(pwp.File(name, source))
+                expected.append(Expected("d%02d/%s" % (d, name), source, 1))
+            folders.append(pwp.Folder("d%02d" % d, children=files))
+        code, printed = box.build(folders, level=1, quiet=True, timeout=900)
+        self.assertEqual(code, 0, printed)
+        path = os.path.join(box.dir, "out.zip")
+        self.check_archive(path, expected)
+        with open(path, "rb") as f:
+            f.seek(-42, os.SEEK_END)
+            self.assertEqual(f.read(4), b"PK\x06\x07")  # the ZIP64 end record's locator
 
 
 if __name__ == "__main__":
