@@ -20,10 +20,11 @@ constexpr unsigned kVersionAes = 51;
 constexpr unsigned kUnicodePathTag = 0x7075;
 constexpr unsigned kAesTag = 0x9901;
 constexpr unsigned kVersionMadeBy = 0;  // MS-DOS: external attributes are DOS attribute bits
-// Windows NTFS, whose attributes are the same bits. Info-ZIP's unzip turns the names of MS-DOS
-// hosts from an OEM code page even where bit 11 says they are UTF-8, but takes NTFS names as
-// they are: UTF-8 names say NTFS.
-constexpr unsigned kVersionMadeByNtfs = 11 << 8;
+// Info-ZIP unzip 6.0 takes the names of archives made on MS-DOS for the OEM code page and
+// converts them whatever bit 11 says, which garbles UTF-8 names. Made on NTFS, whose attributes
+// are the same DOS bits to every reader, they are taken as they stand.
+constexpr unsigned kVersionMadeByNtfs = 11 << 8 | 20;
+constexpr unsigned kUtf8NameFlag = 0x800;
 
 // A value that does not fit below the marker gives way to it; 0xFFFFFFFF itself too, as readers
 // would take it for one. Likewise 0xFFFF for the entry count.
@@ -146,7 +147,7 @@ void AppendCentralRecord(const ZipEntryHeader& header, const char* name, size_t 
     central->resize(start + kCentralHeaderSize + nameSize + fieldSize + extraSize + commentSize);
     unsigned char* at = central->data() + start;
     Put32(at, kCentralSignature);
-    Put16(at + 4, (header.flags & 0x800) != 0 ? kVersionMadeByNtfs : kVersionMadeBy);
+    Put16(at + 4, header.flags & kUtf8NameFlag ? kVersionMadeByNtfs : kVersionMadeBy);
     PutCommonFields(header, at + 6);
     Put32(at + 16, header.crc);
     Put32(at + 20, Fixed32(header.compressed));

@@ -12,7 +12,7 @@
 //
 // What it writes: per entry a local header and the data (no data descriptor; CRC-32 and sizes are
 // put into the local header once the data is done), then the central directory and the end
-// record. Version made by 0 (MS-DOS), version needed 20 (45 where ZIP64 is used, 51 for AES).
+// record. Version made by 0 (MS-DOS; NTFS for UTF-8 names), version needed 20 (45 where ZIP64 is used, 51 for AES).
 // Names, extra fields and comments are stored as the given bytes unless zipSetArchiveOptions says
 // otherwise. General-purpose flags: bit 0 when encrypted; from the level, bit 1 for 8 or 9, bit 2
 // for 2, bits 1 and 2 for 1; bit 11 for UTF-8 names.
@@ -85,7 +85,8 @@ zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
 // How the entries opened from now on are written (all options 0 until this is called):
 //  - nameCode 0: the name as given, in code page 932, bit 11 clear. 1: the same, plus Info-ZIP's
 //    Unicode Path field (0x7075) with the name in UTF-8 in both headers. 2: the name in UTF-8 and
-//    general-purpose bit 11 in both headers.
+//    general-purpose bit 11 in both headers; such entries are made by NTFS rather than MS-DOS
+//    (archive/zip_layout.cpp says why).
 //  - encryption 1, for an entry with a password: AES-256 as WinZip's AE-2 lays it out (method 99,
 //    the 0x9901 field with the real method in both headers, version needed 51, CRC-32 0; the data
 //    is a random 16-byte salt, the 2-byte password verifier, the encrypted data and a 10-byte

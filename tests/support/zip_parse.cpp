@@ -343,9 +343,9 @@ testing::AssertionResult Parse(const Image& image, ZipParsed* out, PasswordOf pa
     uint64_t expectedOffset = image.begin;
     for (uint64_t i = 0; i < count; ++i) {
         ZipEntry e;
-        // Made by MS-DOS, or by NTFS for UTF-8 names (bit 11).
-        unsigned madeBy = (U16(b, at + 8) & 0x800) != 0 ? 11 << 8 : 0;
-        if (at + 46 > b.size() || U32(b, at) != 0x02014b50 || U16(b, at + 4) != madeBy ||
+        // Made on MS-DOS, or on NTFS (version 2.0) for UTF-8 names.
+        if (at + 46 > b.size() || U32(b, at) != 0x02014b50 ||
+            U16(b, at + 4) != (U16(b, at + 8) & 0x800 ? 0x0B14u : 0u) ||
             U16(b, at + 32) != 0 || U16(b, at + 34) != 0 ||
             at + 46 + U16(b, at + 28) + U16(b, at + 30) > b.size())
             return Fail("bad central record " + std::to_string(i));
