@@ -4,12 +4,13 @@ literal written as octal escapes of its code page 932 bytes.
 
 The production build compiles literals to code page 932 with g++'s -fexec-charset=CP932; clang
 has no such option, so the fuzz build compiles these copies instead. The bytes come from the same
-iconv conversion (glibc's CP932) that g++ uses. Comments keep their UTF-8; non-ASCII text outside
-literals and comments, and prefixed (L, u, U, u8) or raw literals holding non-ASCII text, are
-refused, since their bytes would not follow -fexec-charset alone.
+iconv conversion (glibc's CP932) that g++ uses. Comments keep their UTF-8. Refused, loudly:
+non-ASCII text outside literals and comments and in prefixed (L, u, U, u8) literals, whose bytes
+do not follow -fexec-charset alone, and raw literals, which this scanner does not read.
 
 usage: cp932_literals.py SOURCE_ROOT MIRROR_ROOT RELATIVE_PATH...
-A copy is written only when its text changed, so unchanged sources are not recompiled.
+A copy is written only when its text changed, so unchanged sources are not recompiled; copies
+of files not named are removed.
 """
 import os
 import subprocess
@@ -41,13 +42,15 @@ def split_literals(text, path):
             if c == "'" and token[:1].isdigit():
                 i += 1  # a digit separator
                 continue
+            if token.endswith('R'):
+                raise SourceError(f'{path}: raw literals are not handled')
             end = i + 1
             while end < n and text[end] != c:
                 if text[end] == '\n':
                     raise SourceError(f'{path}: unterminated literal')
                 end += 2 if text[end] == '\\' else 1
             body = text[i + 1:end]
-            if token.endswith('R') or token in ('L', 'u', 'U', 'u8'):
+            if token in ('L', 'u', 'U', 'u8'):
                 if not body.isascii():
                     raise SourceError(f'{path}: non-ASCII text in a {token}-prefixed literal')
             elif not body.isascii():
@@ -125,6 +128,12 @@ def main(argv):
             os.makedirs(os.path.dirname(target), exist_ok=True)
         with open(target, 'w', encoding='utf-8', newline='') as f:
             f.write(text)
+    # A source that went must not stay includable through its old copy.
+    for folder, _, names in os.walk(mirror_root):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.relpath(path, mirror_root) not in pieces:
+                os.remove(path)
     return 0
 
 
