@@ -3,9 +3,12 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "core/format_text.h"
+#include "core/paths.h"
 #include "core/strings.h"
+#include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/properties.h"
@@ -29,29 +32,30 @@ unsigned char g_copyBuffer[kCopyBufferSize];
 // off on the way back.
 char g_name[kNameSize];
 size_t g_nameLength;
-// Enclosing folders whose names cannot stand in the archive: every file below them fails.
-int g_unusableFolders;
 
 bool g_haveTestOutput;
 zlib_filefunc_def g_testOutput;
 
-// One path step of an entry name: not empty, "." or "..", and without "/" or "\" (the byte after
-// a lead byte belongs to its character: 0x5C ends ソ and 表). A name that ends in half a
-// character could swallow the "/" after it.
+// One path step of an entry name that every extractor puts where it belongs: not empty, no "/",
+// "\" or ":" (a drive or an alternate data stream), not made of dots and spaces alone (Windows
+// trims those to "." or ".."), and whole double-byte characters only (a lead byte would take the
+// byte after it, "/" included, into its character; 0x5C after one is no backslash).
 bool IsUsableComponent(const char* name)
 {
-    if (name[0] == '\0' || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
-        return false;
+    bool dotsAndSpaces = true;
     for (const unsigned char* at = reinterpret_cast<const unsigned char*>(name); *at != 0; ++at) {
         if (IsLeadByte(*at)) {
-            if (at[1] == 0)
+            if (!IsTrailByte(at[1]))
                 return false;
             ++at;
-        } else if (*at == '/' || *at == '\\') {
+            dotsAndSpaces = false;
+        } else if (*at == '/' || *at == '\\' || *at == ':') {
             return false;
+        } else if (*at != '.' && *at != ' ') {
+            dotsAndSpaces = false;
         }
     }
-    return true;
+    return !dotsAndSpaces;
 }
 
 // Appends a name, and "/" after a folder's; false when it cannot be used in the archive or the
@@ -104,21 +108,82 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
         format = "error : %s(%s)\r\n";
         break;
     }
+    // A lead byte at the end of either text would swallow the "(" or ")" after it.
+    char name[kNameSize];
+    char source[kPathSize];
+    FormatText(name, sizeof name, "%.*s", static_cast<int>(WholeCharacterLength(g_name)), g_name);
+    FormatText(source, sizeof source, "%.*s", static_cast<int>(WholeCharacterLength(sourcePath)),
+               sourcePath);
     char line[kLogLineSize];
-    FormatText(line, sizeof line, format, g_name, sourcePath);
+    FormatText(line, sizeof line, format, name, source);
     reporter->LogLine(line);
 }
 
-zipFile OpenArchive(const char* path)
+void LogOutputError(BuildReporter* reporter, const char* format, const char* outputPath)
+{
+    char line[kLogLineSize];
+    FormatText(line, sizeof line, format, outputPath);
+    reporter->LogLine(line);
+}
+
+// The archive is written under `writePath`: a new file beside the target, which replaces the
+// target only once the archive is complete. The test output stands in for both.
+zipFile OpenArchive(const char* outputPath, char* writePath, size_t size)
 {
     zlib_filefunc_def output;
-    if (g_haveTestOutput)
+    if (g_haveTestOutput) {
         output = g_testOutput;
-    else
+        FormatText(writePath, size, "%s", outputPath);
+    } else {
         fill_win32_filefunc(&output);
-    zipFile handle = zipOpen2(path, APPEND_STATUS_CREATE, nullptr, &output);
-    g_copyAbort = 0;
-    return handle;
+        // A folder at the target would only refuse the archive at the very end.
+        if ((PathExists(outputPath) && IsDirectoryPath(outputPath)) ||
+            !TemporaryPathBeside(outputPath, writePath, size))
+            return nullptr;
+    }
+    return zipOpen2(writePath, APPEND_STATUS_CREATE, nullptr, &output);
+}
+
+// Closes the archive and puts it in the target's place, or, when the build failed, removes it and
+// leaves whatever was at the target as it was. False when the archive could not be put in place.
+bool FinishArchive(zipFile handle, int result, const char* writePath, const char* outputPath,
+                   BuildReporter* reporter)
+{
+    bool closed = zipClose(handle, nullptr) == ZIP_OK;
+    if (g_haveTestOutput) {
+        if (!closed)
+            LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+        return closed;
+    }
+    if (result == 0 && closed && ReplaceFileWith(writePath, outputPath))
+        return true;
+    DeleteFilePath(writePath);
+    if (result == 0)
+        LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+    if (PathExists(outputPath))
+        LogOutputError(reporter, "前の書庫はそのまま残しました : %s\r\n", outputPath);
+    return false;
+}
+
+// An output that would replace the open project file or a file that an entry reads: the source
+// would be lost. Paths are compared in full, as the file system compares them.
+bool OutputIsProjectFile(const char* outputPath, BuildReporter* reporter)
+{
+    char output[kPathSize];
+    char full[kPathSize];
+    if (!FullPathName(outputPath, output, sizeof output))
+        return false;
+    bool clash = CurrentProjectPath[0] != '\0' && FullPathName(CurrentProjectPath, full, sizeof full) &&
+                 SamePath(output, full);
+    const ProjectNode* root = ProjectRoot();
+    for (const ProjectNode* node = NextInTree(root, root); node != nullptr && !clash;
+         node = NextInTree(node, root)) {
+        clash = !node->IsFolder() && FullPathName(node->sourcePath, full, sizeof full) &&
+                SamePath(output, full);
+    }
+    if (clash)
+        LogOutputError(reporter, "error : 出力先がプロジェクトのファイルです : %s\r\n", outputPath);
+    return clash;
 }
 
 // The writer's limits show as ZIP_PARAMERROR on an open archive: the entry count, the 4 GiB
@@ -189,69 +254,89 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
     return ZIP_OK;
 }
 
-int WriteFolderToArchive(zipFile handle, const ProjectNode* first, BuildReporter* reporter)
+// Walks the tree depth first, in list order, with a stack of its own: projects may be far deeper
+// than the worker's stack. A file that fails is logged and the rest of its folder is still
+// written; when that folder's list ends, the build stops.
+int WriteTree(zipFile handle, BuildReporter* reporter)
 {
-    size_t mark = g_nameLength;
-    bool failed = false;
-    for (const ProjectNode* node = first; node != nullptr; node = node->nextSibling) {
+    struct OpenFolder {
+        const ProjectNode* folder;
+        size_t nameLength;  // the entry-name buffer's length inside this folder
+        bool usable;        // its name can stand in the archive
+        bool failed;        // a file of its own list failed
+    };
+    std::vector<OpenFolder> open{{ProjectRoot(), 0, true, false}};
+    int unusableFolders = 0;
+    const ProjectNode* node = ProjectRoot()->firstChild;
+    for (;;) {
+        if (node == nullptr) {
+            OpenFolder done = open.back();
+            open.pop_back();
+            if (done.failed)
+                return 1;
+            if (open.empty())
+                return 0;
+            unusableFolders -= done.usable ? 0 : 1;
+            CutName(open.back().nameLength);
+            node = done.folder->nextSibling;
+            continue;
+        }
         if (g_walkAbort)
             return 1;
         bool usable = AppendComponent(node->name, node->IsFolder());
         if (node->IsFolder()) {
-            g_unusableFolders += usable ? 0 : 1;
-            int result = WriteFolderToArchive(handle, node->firstChild, reporter);
-            g_unusableFolders -= usable ? 0 : 1;
-            CutName(mark);
-            if (result != 0)
-                return 1;
+            unusableFolders += usable ? 0 : 1;
+            open.push_back({node, g_nameLength, usable, false});
+            node = node->firstChild;
             continue;
         }
         int code = ZIP_BADNAME;
-        if (usable && g_unusableFolders == 0)
+        if (usable && unusableFolders == 0)
             code = AddFileToArchive(handle, node->sourcePath, g_name, EffectiveLevel(node),
                                     EffectivePassword(node));
         if (code != ZIP_OK) {
             LogFileError(reporter, code, node->sourcePath);
-            failed = true;
+            open.back().failed = true;
         }
         reporter->Step();
-        CutName(mark);
+        CutName(open.back().nameLength);
+        node = node->nextSibling;
     }
-    return failed ? 1 : 0;
-}
-
-int CountFiles(const ProjectNode* first)
-{
-    int count = 0;
-    for (const ProjectNode* node = first; node != nullptr; node = node->nextSibling)
-        count += node->IsFolder() ? CountFiles(node->firstChild) : 1;
-    return count;
 }
 
 }  // namespace
 
 int CountArchiveFiles()
 {
-    return CountFiles(ProjectRoot()->firstChild);
+    const ProjectNode* root = ProjectRoot();
+    int count = 0;
+    for (const ProjectNode* node = NextInTree(root, root); node != nullptr; node = NextInTree(node, root))
+        count += node->IsFolder() ? 0 : 1;
+    return count;
 }
 
 int BuildArchive(const char* outputPath, BuildReporter* reporter)
 {
     ApplyProjectProperties();
-    g_walkAbort = 0;
-    zipFile handle = OpenArchive(outputPath);
-    CutName(0);
-    g_unusableFolders = 0;
-    int result = WriteFolderToArchive(handle, ProjectRoot()->firstChild, reporter);
-    // Without a handle every file has failed already; with one, a failed close leaves no
-    // complete archive, whatever the entries did.
-    if (handle != nullptr && zipClose(handle, nullptr) != ZIP_OK) {
-        char line[kLogLineSize];
-        FormatText(line, sizeof line, "error : 書庫を書き終えられません : %s\r\n", outputPath);
-        reporter->LogLine(line);
-        result = 1;
+    if (OutputIsProjectFile(outputPath, reporter))
+        return 1;
+    char writePath[kPathSize];
+    zipFile handle = OpenArchive(outputPath, writePath, sizeof writePath);
+    if (handle == nullptr) {
+        LogOutputError(reporter, "error : 書庫を作成できません : %s\r\n", outputPath);
+        return 1;
     }
+    CutName(0);
+    int result = WriteTree(handle, reporter);
+    if (!FinishArchive(handle, result, writePath, outputPath, reporter))
+        result = 1;
     return result;
+}
+
+void ResetArchiveAbort()
+{
+    g_walkAbort = 0;
+    g_copyAbort = 0;
 }
 
 void RequestArchiveAbort()

@@ -21,6 +21,8 @@ class BuildReporter {
 public:
     virtual void LogLine(const char* line) = 0;
     virtual void Step() = 0;
+    // The number of steps to come, once the files are counted.
+    virtual void SetFileCount(int count) {}
 
 protected:
     ~BuildReporter() = default;
@@ -29,14 +31,19 @@ protected:
 // The number of file entries in the project (folders do not count).
 int CountArchiveFiles();
 
-// Builds the archive at `outputPath`, replacing any file there. 0 when every file entry was
-// written and the archive was finished; 1 when the build was aborted, a file failed (the walk
-// then stops after that file's folder) or the archive could not be finished. A file that failed
-// leaves no entry behind.
+// Builds the archive at `outputPath`. It is written into a new file beside the target, which
+// replaces the target only when the whole archive is complete; otherwise that file goes and the
+// target stays as it was. 0 when every file entry was written and the archive is in place; 1 when
+// the build was aborted, a file failed (the walk then stops after that file's folder), the output
+// is the project file or a source of the project, or the archive could not be created or put in
+// place (said once, with the output path). A file that failed leaves no entry behind.
 int BuildArchive(const char* outputPath, BuildReporter* reporter);
 
-// Asks the build under way to stop: before the next entry, or within one chunk of the file
-// being read.
+// Clears an abort request: called once before a job starts, so that an abort asked for at any
+// moment after it, while the files are counted too, stops the build.
+void ResetArchiveAbort();
+// Asks the build under way (or about to start) to stop: before the next entry, or within one
+// chunk of the file being read.
 void RequestArchiveAbort();
 
 // Writes one file as the entry `name` (no password when `password` is none or empty). Returns

@@ -17,9 +17,12 @@ set_source_files_properties(resources/packwren.rc PROPERTIES OBJECT_DEPENDS "${r
 target_link_libraries(packwren PRIVATE packwren_app)
 
 # Everything the program reads beside itself is copied next to the executable.
-# The help file is kept in UTF-8 and installed in the program's code page.
+# The help file is kept in UTF-8 with LF and installed in the program's code page with CR LF:
+# Notepad before Windows 10 1809 shows a file of bare LFs as one line. No trail byte of code page
+# 932 is a CR or an LF, so the line ends can be changed byte by byte.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packwren.txt
   COMMAND iconv -f UTF-8 -t CP932 -o ${CMAKE_BINARY_DIR}/packwren.txt ${CMAKE_SOURCE_DIR}/resources/packwren.txt
+  COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C sed -i -e "s/\\r*$/\\r/" ${CMAKE_BINARY_DIR}/packwren.txt
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/packwren.txt VERBATIM)
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/packwren.txt)
 
@@ -33,7 +36,7 @@ target_link_libraries(drag_files PRIVATE ole32 uuid shell32 user32)
 add_executable(packwren_tests ${portable_tests} ${win32_tests} ${portable_support} ${win32_support}
                resources/packwren.rc)
 target_link_libraries(packwren_tests PRIVATE packwren_app gtest_main)
-add_dependencies(packwren_tests packwren drag_files)
+add_dependencies(packwren_tests packwren drag_files help_file)
 
 add_test(NAME windows_tests COMMAND packwren_tests)
 set_tests_properties(windows_tests PROPERTIES

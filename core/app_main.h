@@ -5,8 +5,9 @@
 // batch or windowed mode. Returns the exit code. The arguments come from __argc/__argv.
 int AppMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
 
-// Batch mode: settings, project, one compression job. 0 only when the archive was built.
-int RunBatch(const char* projectPath, const char* outputPath);
+// Batch mode: settings, project, one compression job. 0 only when the archive was built. Quiet,
+// it shows no window at all: messages and the job's log go to standard output.
+int RunBatch(const char* projectPath, const char* outputPath, bool quiet);
 
 // Windowed mode.
 int RunGui(HINSTANCE instance, HINSTANCE previousInstance, int showCommand);

@@ -1,7 +1,31 @@
 #include "core/command_line.h"
 
+#include <cstring>
+#include <string>
+
 #include "core/format_text.h"
 #include "core/strings.h"
+
+namespace {
+
+// Takes a path argument without its quotes. One that does not fit is refused whole: cut, it would
+// name another file.
+void TakePath(const char* argument, char (&destination)[260], CommandLine* result,
+              void (*print)(const char* line))
+{
+    std::string path(argument);
+    StripQuotes(&path[0]);
+    path.resize(strlen(path.c_str()));
+    if (FormatText(destination, sizeof destination, "%s", path.c_str()) < 0) {
+        char message[600];
+        FormatText(message, sizeof message, "パスが長すぎます。(%s)\n", path.c_str());
+        print(message);
+        destination[0] = '\0';
+        result->refused = true;
+    }
+}
+
+}  // namespace
 
 void ParseCommandLine(int argc, const char* const* argv, CommandLine* result,
                       void (*print)(const char* line))
@@ -14,8 +38,7 @@ void ParseCommandLine(int argc, const char* const* argv, CommandLine* result,
                 FormatText(message, sizeof message, "すでにファイルが指定されています。(%s)\n", argument);
                 print(message);
             }
-            FormatText(result->projectArgument, sizeof result->projectArgument, "%s", argument);
-            StripQuotes(result->projectArgument);
+            TakePath(argument, result->projectArgument, result, print);
         } else if (argument[1] == 'o') {
             if (i + 1 >= argc) {
                 // The last -o names nothing: the output counts as missing, and nothing past the
@@ -31,8 +54,9 @@ void ParseCommandLine(int argc, const char* const* argv, CommandLine* result,
                 print(message);
             }
             ++i;
-            FormatText(result->outputArgument, sizeof result->outputArgument, "%s", argv[i]);
-            StripQuotes(result->outputArgument);
+            TakePath(argv[i], result->outputArgument, result, print);
+        } else if (argument[1] == 'q' && argument[2] == '\0') {
+            result->quiet = true;
         } else {
             FormatText(message, sizeof message, "Unknown option(%s)\n", argument);
             print(message);

@@ -5,11 +5,13 @@
 struct CommandLine {
     char projectArgument[260] = {};
     char outputArgument[260] = {};
+    bool quiet = false;    // -q: a batch run that shows no window at all
+    bool refused = false;  // an argument did not fit: nothing may run on a cut path
 };
 
 // Reads argv[1..argc-1] left to right. Complaints (a repeated project or output, an unknown
-// option, -o without a value) go to `print`, one line each; none of them stops the parse.
-// Nothing beyond argc is read.
+// option, -o without a value, a path longer than 259 bytes) go to `print`, one line each; none of
+// them stops the parse. Nothing beyond argc is read.
 void ParseCommandLine(int argc, const char* const* argv, CommandLine* result,
                       void (*print)(const char* line));
 

@@ -28,14 +28,20 @@ uint32_t FileSize32(FileHandle file);
 bool IsDirectoryPath(const char* path);
 // Calls `visit` for every entry directly inside `directory`, in the order the system lists them,
 // with its name and whether it is a directory. Hidden and system entries are included; "." and
-// ".." are left out. False when the directory cannot be listed (nothing is visited then).
+// ".." are left out. An entry whose name code page 932 cannot spell exactly goes to `unfit`
+// instead, with the name as it can be shown ("?" for each character lost): no text of the
+// program could open it. False when the directory cannot be listed (nothing is visited then).
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit);
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>& unfit);
 // True when anything exists at the path (even if it cannot be opened).
 bool PathExists(const char* path);
 // Replaces `target` by `source` in one step, even when `target` exists; written through.
 bool ReplaceFileWith(const char* source, const char* target);
 bool DeleteFilePath(const char* path);
+// The full path of `path` as the system resolves it against the current directory, without
+// looking at the disk. False when it does not fit in `size` bytes.
+bool FullPathName(const char* path, char* buffer, size_t size);
 
 // 1980-01-01 00:00:00, the earliest DOS date and time.
 constexpr uint32_t kEarliestDosDateTime = 0x00210000;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/format_text.h"
 #include "core/paths.h"
 #include "core/write_fault.h"
 
@@ -81,6 +82,15 @@ bool IsDirectoryPath(const char* path)
 {
     struct stat info;
     return stat(path, &info) != 0 || S_ISDIR(info.st_mode);
+}
+
+bool FullPathName(const char* path, char* buffer, size_t size)
+{
+    if (path[0] == '/')
+        return FormatText(buffer, size, "%s", path) >= 0;
+    char directory[4096];
+    return getcwd(directory, sizeof directory) != nullptr &&
+           JoinPath(buffer, size, directory, path);
 }
 
 bool PathExists(const char* path)
@@ -167,8 +177,10 @@ bool FreePageBuffer(void** pointer)
     return true;
 }
 
+// Names here are bytes, taken as they are: none is unfit.
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit)
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>&)
 {
     DIR* listing = opendir(directory);
     if (listing == nullptr)

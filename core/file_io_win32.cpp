@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 #include "core/paths.h"
+#include "core/wide_names_win32.h"
 #include "core/write_fault.h"
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
@@ -75,6 +76,12 @@ bool DeleteFilePath(const char* path)
     return DeleteFileA(path) != FALSE;
 }
 
+bool FullPathName(const char* path, char* buffer, size_t size)
+{
+    DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), buffer, nullptr);
+    return length > 0 && length < size;
+}
+
 bool ReadSourceFileInfo(const char* path, SourceFileInfo* info)
 {
     // One lookup by path. FindFirstFileA gives the same time and size for every real file, but
@@ -136,23 +143,30 @@ bool FreePageBuffer(void** pointer)
 }
 
 bool ListDirectory(const char* directory,
-                   const std::function<void(const char* name, bool isDirectory)>& visit)
+                   const std::function<void(const char* name, bool isDirectory)>& visit,
+                   const std::function<void(const char* shownName)>& unfit)
 {
     // "%s\*.*" in a buffer one byte larger than a path; a directory named by a drive root
     // already ends in its separator.
     char pattern[261];
     if (!JoinPath(pattern, sizeof pattern, directory, "*.*"))
         return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    // The wide listing: FindFirstFileA would hand out best-fit names ("cafe.txt" for "café.txt",
+    // "??.txt" for "한국.txt") that name another file or none.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
+    std::string name;
     do {
-        const char* name = found.cFileName;
-        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        bool exact = NarrowExactly(found.cFileName, &name);
+        if (name == "." || name == "..")
             continue;
-        visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileA(search, &found));
+        if (exact)
+            visit(name.c_str(), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        else
+            unfit(name.c_str());
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
 }

@@ -19,3 +19,12 @@ bool EndsWithSeparator(const char* path);
 // Directory, a separator (left out when the directory already ends in one) and name, into a
 // buffer of `size` bytes. False when the result did not fit; the buffer then holds a cut text.
 bool JoinPath(char* buffer, size_t size, const char* directory, const char* name);
+
+// True when two paths name the same file as the Windows file system compares them: ASCII letters
+// folded outside double-byte characters, "/" and "\" alike. Both should be full paths.
+bool SamePath(const char* a, const char* b);
+
+// A name for a temporary file in the directory of `target` that does not exist yet and that fits
+// in `size` bytes whenever `target` itself does, so that writing it and renaming it over the target
+// stays on one volume. False when no such name was found.
+bool TemporaryPathBeside(const char* target, char* buffer, size_t size);

@@ -18,6 +18,24 @@ bool IsLeadByte(unsigned char byte)
     return (byte >= 0x80 && byte <= 0x9F) || byte >= 0xE0;
 }
 
+bool IsTrailByte(unsigned char byte)
+{
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+size_t WholeCharacterLength(const char* text)
+{
+    size_t i = 0;
+    for (; text[i] != '\0'; ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
+            if (text[i + 1] == '\0')
+                return i;
+            ++i;
+        }
+    }
+    return i;
+}
+
 int SplitTabFields(const char* line, const char** starts, int* lengths, int capacity)
 {
     int count = 0;

@@ -2,9 +2,12 @@
 
 #include <shellapi.h>
 
-#include <array>
+#include <string>
 #include <vector>
 
+#include "core/format_text.h"
+#include "core/report.h"
+#include "core/wide_names_win32.h"
 #include "dnd/data_object.h"
 #include "dnd/entry_payload.h"
 #include "project/project_tree.h"
@@ -100,21 +103,48 @@ DWORD HoverEffect(IDataObject* data, POINT point)
     return kRefused;
 }
 
-void AddShellFiles(HDROP drop)
+// Names outside code page 932 that a drop left out, in one message for the whole drop: the
+// first few paths as they can be shown, and how many more there were.
+void ReportSkippedNames(const std::vector<std::string>& skipped)
 {
-    constexpr UINT kPathSize = 260;
-    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    std::vector<std::array<char, kPathSize>> paths(count);
-    std::vector<const char*> texts(count);
-    for (UINT i = 0; i < count; ++i) {
-        paths[i][0] = '\0';
-        DragQueryFileA(drop, i, paths[i].data(), kPathSize);
-        texts[i] = paths[i].data();
+    constexpr size_t kListed = 10;
+    char line[256];
+    FormatText(line, sizeof line,
+               "名前にシフトJIS（コードページ932）で表せない文字があるため、次の%d件は追加しません"
+               "でした（表せない文字は「?」で示しています）。\r\n",
+               static_cast<int>(skipped.size()));
+    std::string text = line;
+    for (size_t i = 0; i < skipped.size() && i < kListed; ++i)
+        text += "\r\n" + skipped[i];
+    if (skipped.size() > kListed) {
+        FormatText(line, sizeof line, "\r\nほか%d件", static_cast<int>(skipped.size() - kListed));
+        text += line;
     }
-    AddDroppedPaths(texts.data(), static_cast<int>(count), ShellDropFolder());
+    ReportError(text.c_str(), "パックレン：ファイルの追加");
 }
 
-DWORD DropEffect(IDataObject* data, POINT point)
+// The shell hands over wide paths; a path that code page 932 cannot spell exactly would name
+// another file, or none, so it goes to `skipped` with what the dropped directories held.
+void AddShellFiles(HDROP drop, std::vector<std::string>* skipped)
+{
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::string> paths;
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring wide(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        wide.resize(DragQueryFileW(drop, i, &wide[0], static_cast<UINT>(wide.size())));
+        std::string path;
+        if (NarrowExactly(wide, &path))
+            paths.push_back(path);
+        else
+            skipped->push_back(path);
+    }
+    std::vector<const char*> texts;
+    for (const std::string& path : paths)
+        texts.push_back(path.c_str());
+    AddDroppedPaths(texts.data(), static_cast<int>(texts.size()), ShellDropFolder(), skipped);
+}
+
+DWORD DropEffect(IDataObject* data, POINT point, std::vector<std::string>* skipped)
 {
     if (Offers(data, EntryFormat())) {
         bool moved = false;
@@ -130,7 +160,7 @@ DWORD DropEffect(IDataObject* data, POINT point)
     // The medium owns the drop's memory: releasing it is all, DragFinish would free it twice.
     bool added = medium.tymed == TYMED_HGLOBAL;
     if (added)
-        AddShellFiles(static_cast<HDROP>(medium.hGlobal));
+        AddShellFiles(static_cast<HDROP>(medium.hGlobal), skipped);
     ReleaseStgMedium(&medium);
     return added ? DROPEFFECT_COPY : kRefused;
 }
@@ -151,10 +181,14 @@ HRESULT CDropTarget::DragLeave()
     return S_OK;
 }
 
+// Names left out are reported once the drop is done and its marks are gone.
 HRESULT CDropTarget::Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect)
 {
-    *effect = CompressJobRunning() ? kRefused : DropEffect(data, POINT{point.x, point.y});
+    std::vector<std::string> skipped;
+    *effect = CompressJobRunning() ? kRefused : DropEffect(data, POINT{point.x, point.y}, &skipped);
     ClearDropMarks();
+    if (!skipped.empty())
+        ReportSkippedNames(skipped);
     return S_OK;
 }
 

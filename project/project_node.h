@@ -23,3 +23,14 @@ struct ProjectNode {
 
     bool IsFolder() const { return (flags & NODE_FOLDER) != 0; }
 };
+
+// The entry after `node` in a pre-order walk of what lies below `top` (a folder before its
+// entries), or none at the end. Iterative, so trees of any depth are safe.
+inline const ProjectNode* NextInTree(const ProjectNode* node, const ProjectNode* top)
+{
+    if (node->firstChild != nullptr)
+        return node->firstChild;
+    while (node != top && node->nextSibling == nullptr)
+        node = node->parent;
+    return node == top ? nullptr : node->nextSibling;
+}

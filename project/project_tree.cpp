@@ -96,12 +96,21 @@ struct ListedEntry {
     bool isDirectory;
 };
 
-std::vector<ListedEntry> ListEntries(const char* directory)
+// The entries of a directory that the program can name; the paths of the others, as they can be
+// shown, go to `skipped` when it is given.
+std::vector<ListedEntry> ListEntries(const std::string& directory, std::vector<std::string>* skipped)
 {
     std::vector<ListedEntry> entries;
-    ListDirectory(directory, [&](const char* name, bool isDirectory) {
-        entries.push_back({name, isDirectory});
-    });
+    ListDirectory(
+        directory.c_str(),
+        [&](const char* name, bool isDirectory) { entries.push_back({name, isDirectory}); },
+        [&](const char* shownName) {
+            if (skipped == nullptr)
+                return;
+            std::string shown(directory.size() + strlen(shownName) + 2, '\0');
+            JoinPath(&shown[0], shown.size(), directory.c_str(), shownName);
+            skipped->push_back(shown.c_str());
+        });
     return entries;
 }
 
@@ -244,7 +253,8 @@ ProjectNode* InsertChild(ProjectNode* folder, const char* sourcePath, bool isFol
                        nullptr);
 }
 
-ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* targetFolder)
+ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* targetFolder,
+                         std::vector<std::string>* skipped)
 {
     ProjectNode* target = targetFolder != nullptr ? targetFolder : CurrentFolder();
     if (!isDirectory)
@@ -271,7 +281,7 @@ ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* target
         size_t next;
     };
     std::vector<Frame> stack;
-    stack.push_back({top, path, ListEntries(path), 0});
+    stack.push_back({top, path, ListEntries(path, skipped), 0});
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next == frame.entries.size()) {
@@ -288,17 +298,18 @@ ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* target
         }
         ProjectNode* folder = AddDiskFolder(child, frame.folder, nullptr);
         if (folder != nullptr)
-            stack.push_back({folder, child, ListEntries(child), 0});  // `frame` is stale from here
+            stack.push_back({folder, child, ListEntries(child, skipped), 0});  // `frame` is stale from here
     }
     return top;
 }
 
-void AddDroppedPaths(const char* const* paths, int count, ProjectNode* targetFolder)
+void AddDroppedPaths(const char* const* paths, int count, ProjectNode* targetFolder,
+                     std::vector<std::string>* skipped)
 {
     ProjectNode* target = targetFolder != nullptr ? targetFolder : CurrentFolder();
     ActiveView().LockUpdates(true);
     for (int i = 0; i < count; ++i)
-        AddDiskPath(paths[i], IsDirectoryPath(paths[i]), target);
+        AddDiskPath(paths[i], IsDirectoryPath(paths[i]), target, skipped);
     ActiveView().ExpandFolderItem(target);
     ActiveView().LockUpdates(false);
 }

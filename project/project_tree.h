@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+#include <vector>
 
 struct ProjectNode;
 
@@ -28,11 +30,15 @@ ProjectNode* InsertEntry(ProjectNode* folder, const char* sourcePath, bool isFol
 // Adds the file, or the directory with everything below it, at `path` to `targetFolder` (none:
 // the current folder). New folders get tree items, new entries of the current folder get rows. A
 // directory that merges into a file entry of its name is not added. The result is the added or
-// merged entry, or none.
-ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* targetFolder);
+// merged entry, or none. Files and directories below whose names code page 932 cannot spell are
+// left out; their paths, as they can be shown, go to `skipped` when it is given.
+ProjectNode* AddDiskPath(const char* path, bool isDirectory, ProjectNode* targetFolder,
+                         std::vector<std::string>* skipped = nullptr);
 
 // Adds the paths of a shell drop, in order, with window updates locked, then expands the target.
-void AddDroppedPaths(const char* const* paths, int count, ProjectNode* targetFolder);
+// What the directories hold but could not be added goes to `skipped`, as AddDiskPath tells.
+void AddDroppedPaths(const char* const* paths, int count, ProjectNode* targetFolder,
+                     std::vector<std::string>* skipped = nullptr);
 
 // Makes a new folder with a free name in the current folder, selects its row and, when the file
 // list has the focus, starts editing its name. None when no folder could be made.

@@ -4,11 +4,11 @@
 #include <process.h>
 
 #include <atomic>
-#include <ctime>
 #include <mutex>
 #include <string>
 
 #include "archive/archive_builder.h"
+#include "archive/archive_job.h"
 #include "core/format_text.h"
 #include "core/report.h"
 #include "resources/resource.h"
@@ -44,12 +44,21 @@ std::string g_pendingLog;
 
 class JobReporter : public BuildReporter {
 public:
+    explicit JobReporter(HWND dialog) : dialog_(dialog) {}
     void LogLine(const char* line) override
     {
         std::lock_guard<std::mutex> hold(g_pendingLock);
         g_pendingLog += line;
     }
     void Step() override { ++g_filesDone; }
+    // A 32-bit range: a 16-bit one would wrap for projects of more than 65,535 files.
+    void SetFileCount(int count) override
+    {
+        SendDlgItemMessageA(dialog_, IDC_JOB_PROGRESS, PBM_SETRANGE32, 0, count);
+    }
+
+private:
+    HWND dialog_;
 };
 
 // Hands the pending log lines and the file count to the controls. Called on the dialog's thread
@@ -158,6 +167,8 @@ bool StartCompressJob(HWND owner, const char* outputPath, bool autoClose)
     g_built = false;
     g_filesDone = 0;
     g_pendingLog.clear();
+    // Before the dialog exists: an abort from its first moment on must hold.
+    ResetArchiveAbort();
     g_running = true;
     INT_PTR shown = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_COMPRESS_JOB), owner,
                                     CompressJobDialogProc, 0);
@@ -212,37 +223,18 @@ INT_PTR CALLBACK CompressJobDialogProc(HWND dialog, UINT message, WPARAM wParam,
 unsigned __stdcall CompressJobThread(void* parameter)
 {
     HWND dialog = static_cast<HWND>(parameter);
-    JobReporter reporter;
-    time_t start = time(nullptr);
+    JobReporter reporter(dialog);
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_JOB_ABORT), TRUE);
     SetDlgItemTextA(dialog, IDC_JOB_LOG, "");
 
-    reporter.LogLine("ファイル数計測中\r\n");
-    int count = CountArchiveFiles();
-    char line[64];
-    FormatText(line, sizeof line, "ファイル数:%d\r\n", count);
-    reporter.LogLine(line);
-    int result = 1;
-    if (count > 0) {
-        // A 32-bit range: a 16-bit one would wrap for projects of more than 65,535 files.
-        SendDlgItemMessageA(dialog, IDC_JOB_PROGRESS, PBM_SETRANGE32, 0, count);
-        reporter.LogLine("圧縮開始\r\n");
-        result = BuildArchive(g_outputPath, &reporter);
-    }
-    if (result != 0) {
-        reporter.LogLine("処理を中断しました\r\n");
-    } else {
-        FormatText(line, sizeof line, "処理を完了しました(%dsec.)\r\n",
-                   static_cast<int>(time(nullptr) - start));
-        reporter.LogLine(line);
-    }
+    bool built = RunArchiveJob(g_outputPath, &reporter);
     ShowJobState(dialog);
-    g_built = result == 0;
+    g_built = built;
     EnableWindow(GetDlgItem(dialog, IDC_JOB_ABORT), FALSE);
     // The dialog may close from here on: nothing is sent to it any more.
     EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
-    if (result == 0 && g_autoClose)
+    if (built && g_autoClose)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     _endthreadex(0);
     return 0;

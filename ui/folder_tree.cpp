@@ -134,11 +134,13 @@ LRESULT OnNotify(HWND pane, NMHDR* header)
     return DefWindowProcA(pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(header));
 }
 
-// The context node becomes the current folder before a menu command acts on "the selection".
+// The context node becomes the current folder before a menu command acts on "the selection",
+// with the list refilled and the status line showing it, also when it was current already.
 void OpenContextFolder()
 {
+    bool wasCurrent = CurrentFolder() == ContextNode;
     SelectFolder(ContextNode);
-    if (CurrentFolder() == ContextNode)
+    if (!wasCurrent && CurrentFolder() == ContextNode)
         return;  // the selection change did it
     SetCurrentFolder(ContextNode);
     FillFileList();

@@ -21,12 +21,14 @@ void DefaultExtensionOf(const char* name, char* extension)
     FormatText(extension, 16, "%s", dot != nullptr ? dot + 1 : "");
 }
 
-bool ChooseFile(HWND owner, const char* title, char* path, const char* filter, bool save)
+OPENFILENAMEA ChooserRecord(HWND owner, const char* title, char* path, const char* filter, bool save,
+                            char* extension)
 {
-    char extension[16];
     DefaultExtensionOf(path, extension);
     OPENFILENAMEA record = {};
-    record.lStructSize = sizeof record;
+    // The version-4 record: the full one also asks for the places bar, which the chooser of
+    // this program does not have.
+    record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     record.hwndOwner = owner;
     record.hInstance = owner != nullptr
                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
@@ -38,6 +40,13 @@ bool ChooseFile(HWND owner, const char* title, char* path, const char* filter, b
     record.lpstrTitle = title;
     record.lpstrDefExt = extension[0] != '\0' ? extension : nullptr;
     record.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | (save ? 0 : OFN_FILEMUSTEXIST);
+    return record;
+}
+
+bool ChooseFile(HWND owner, const char* title, char* path, const char* filter, bool save)
+{
+    char extension[16];
+    OPENFILENAMEA record = ChooserRecord(owner, title, path, filter, save, extension);
     auto ask = save ? GetSaveFileNameA : GetOpenFileNameA;
     if (ask(&record))
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 // The common open and save dialogs, the version dialog and the shell hand-overs.
 
@@ -24,6 +25,9 @@ extern const char kZipFileFilter[];
 // Pure steps, exposed for tests.
 // The text after the last "." of `name`, cut to 15 bytes; empty without a ".".
 void DefaultExtensionOf(const char* name, char* extension /* 16 bytes */);
+// The record ChooseFile hands to the dialog; `extension` (16 bytes) receives the default extension.
+OPENFILENAMEA ChooserRecord(HWND owner, const char* title, char* path, const char* filter, bool save,
+                            char* extension);
 // "Mar 14 2005" (the compiler's date form) → "2005/3/14".
 void FormatBuildDate(const char* compileDate, char* out, size_t size);
 // The information text of the version dialog.

@@ -1,4 +1,5 @@
 #include "archive/archive_builder.h"
+#include "archive/archive_job.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/format_text.h"
 #include "core/settings_document.h"
+#include "project/project_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree_builder.h"
 #include "tests/support/zip_check.h"
@@ -24,7 +27,12 @@ namespace {
 
 class CollectingReporter : public BuildReporter {
 public:
-    void LogLine(const char* line) override { log += line; }
+    void LogLine(const char* line) override
+    {
+        log += line;
+        if (abortAtLine == line)
+            RequestArchiveAbort();
+    }
     void Step() override
     {
         ++steps;
@@ -34,6 +42,7 @@ public:
     std::string log;
     int steps = 0;
     int abortAtStep = 0;
+    std::string abortAtLine;
 };
 
 class ArchiveBuild : public testing::Test {
@@ -49,12 +58,24 @@ protected:
     {
         return dir.WriteFile(name, bytes);
     }
-    int Build() { return BuildArchive(out.c_str(), &report); }
+    // As a job starts it: an abort from before does not count.
+    int Build()
+    {
+        ResetArchiveAbort();
+        return BuildArchive(out.c_str(), &report);
+    }
+    // A failed build leaves nothing at the target: to see what it wrote before it failed, the
+    // archive goes into `sink` instead.
+    void KeepInMemory()
+    {
+        sink = Sink();
+        SetArchiveOutputForTesting(&memory);
+    }
     // Parses the output (encrypted entries by `passwords`) and runs the readers over it.
     ZipParsed Read(const PasswordMap& passwords = {})
     {
         ZipParsed parsed;
-        EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed, passwords));
+        EXPECT_TRUE(ParseZip(sink.bytes.empty() ? ReadWholeFile(out) : sink.bytes, &parsed, passwords));
         return parsed;
     }
     static std::vector<std::string> Names(const ZipParsed& parsed)
@@ -69,6 +90,8 @@ protected:
     TreeBuilder tree;
     CollectingReporter report;
     std::string out = dir.Join("out.zip");
+    Sink sink;
+    zlib_filefunc_def memory{OpenSink, &sink};
 };
 
 // Names joined with "/" in walk order, Japanese ones as their code page 932 bytes (ソ and 表 end
@@ -244,7 +267,8 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
     struct Row {
         std::string name, source;
         int level;
-        std::string line;  // "%s" stands for the full name and the source path
+        std::string line;   // "%s" stands for the full name and the source path
+        std::string shown;  // the name as the line shows it, when not the name itself
     } rows[] = {
         {"missing", dir.Join("missing"), -1, "error : 見つかりません : %s\r\n"},
         {"no-path", "", -1, "error : 見つかりません : %s\r\n"},
@@ -257,12 +281,21 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         {"..", Source("dd", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a/b", Source("s", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a\\b", Source("b", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
-        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        // A lead byte at the end is left out of the line: it would take the "(" with it.
+        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n", "half"},
+        // Drives, streams, what Windows trims to "." or "..", and a "/" after a lead byte.
+        {"C:x.txt", Source("c", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"a.txt:stream", Source("st", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {".. ", Source("ds", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {" . ", Source("sp", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"\x81/..", Source("lead", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
     };
+    KeepInMemory();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         tree.Clear();
         report = CollectingReporter();
+        sink = Sink();
         ProjectNode* folder = tree.Folder(tree.Root(), "F");
         tree.File(folder, "good1", Source("good1", "1"));
         tree.File(folder, row.name, row.source, row.level);
@@ -274,12 +307,13 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
 
         EXPECT_EQ(Build(), 1);
         std::string expected = row.line;
-        expected.replace(expected.find("%s"), 2, "F/" + row.name + "(" + row.source + ")");
+        expected.replace(expected.find("%s"), 2,
+                         "F/" + (row.shown.empty() ? row.name : row.shown) + "(" + row.source + ")");
         EXPECT_EQ(report.log, expected);
         EXPECT_EQ(report.steps, 3);
         ZipParsed parsed = Read();
         EXPECT_EQ(Names(parsed), (std::vector<std::string>{"F/good1", "F/sub/good2"}));
-        ExpectReadersAcceptFile(out, parsed, {});
+        ExpectReadersAccept(sink.bytes, parsed, nullptr);
     }
 }
 
@@ -291,15 +325,18 @@ TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
         std::string shown;  // the name as the log line shows it
     } rows[] = {
         {{"ok", ".."}, "ok/../f"},
+        {{"C:", "Windows"}, "C:/Windows/f"},
         {{"x/y"}, "x/y/f"},
         {{""}, "/f"},
         // 4 x 256 bytes pass the 1023 of an entry name; the line shows what fits.
         {{longName, longName, longName, longName},
          (longName + "/") + (longName + "/") + (longName + "/") + longName.substr(0, 255)},
     };
+    KeepInMemory();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.shown.substr(0, 20));
         tree.Clear();
+        sink = Sink();
         report = CollectingReporter();
         ProjectNode* folder = tree.Root();
         for (const std::string& name : row.folders)
@@ -321,19 +358,39 @@ TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
     }
 }
 
+// Far deeper than the worker's stack: the count and the walk keep stacks of their own, and the
+// name that no longer fits fails with its line.
+TEST_F(ArchiveBuild, AProjectDeeperThanAnyStackFailsWithALine)
+{
+    ProjectNode* folder = tree.Root();
+    for (int i = 0; i < 100000; ++i)
+        folder = tree.Folder(folder, "d");
+    tree.File(folder, "f", Source("f", "x"));
+    EXPECT_EQ(CountArchiveFiles(), 1);
+    KeepInMemory();
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(report.steps, 1);
+    EXPECT_EQ(report.log.rfind("error : 書庫内の名前に使えません : d/d/d/", 0), 0u) << report.log.substr(0, 80);
+}
+
 TEST_F(ArchiveBuild, AnAbortBetweenEntriesStopsTheWalkWithoutALine)
 {
     for (int i = 0; i < 4; ++i)
         tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
     report.abortAtStep = 2;
+    KeepInMemory();
     EXPECT_EQ(Build(), 1);
     EXPECT_EQ(report.log, "");
     EXPECT_EQ(report.steps, 2);
     EXPECT_EQ(Names(Read()), (std::vector<std::string>{"f0", "f1"}));
-    // The next build clears the request.
+    // Asked for while the job counted the files: the build that follows writes nothing.
     report = CollectingReporter();
-    EXPECT_EQ(Build(), 0);
-    EXPECT_EQ(Read().entries.size(), 4u);
+    report.abortAtLine = "ファイル数計測中\r\n";
+    sink = Sink();
+    ResetArchiveAbort();
+    EXPECT_FALSE(RunArchiveJob(out.c_str(), &report));
+    EXPECT_EQ(report.log, "ファイル数計測中\r\nファイル数:4\r\n圧縮開始\r\n処理を中断しました\r\n");
+    EXPECT_EQ(Names(Read()), std::vector<std::string>{});
 }
 
 #ifndef _WIN32
@@ -345,6 +402,7 @@ TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
         SCOPED_TRACE(encrypted);
         tree.Clear();
         report = CollectingReporter();
+        KeepInMemory();
         std::string pipePath = dir.Join(encrypted ? "pipe2" : "pipe1");
         ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
         tree.File(tree.Root(), "before", Source("before", "b"));
@@ -371,19 +429,63 @@ TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
 }
 #endif
 
-TEST_F(ArchiveBuild, AnOutputThatCannotBeCreatedFailsEveryFileReached)
+// The archive replaces the target only once it is complete: a failed, aborted or refused build
+// leaves the old file as it was and no file of its own; an output that cannot be made is said once.
+TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
 {
-    out = dir.Join("no-such-directory/out.zip");
-    ProjectNode* folder = tree.Folder(tree.Root(), "F");
-    std::string source = Source("s", "x");
-    tree.File(folder, "a", source);
-    tree.File(folder, "gone", dir.Join("gone"));
-    tree.File(folder, "b", source);
-    tree.File(tree.Root(), "never", source);
-    EXPECT_EQ(Build(), 1);
-    EXPECT_EQ(report.log, "error : F/a(" + source + ")\r\nerror : 見つかりません : F/gone(" +
-                              dir.Join("gone") + ")\r\nerror : F/b(" + source + ")\r\n");
-    EXPECT_EQ(report.steps, 3);
+    const std::string old = "the previous archive";
+    std::string good = Source("good", CompressibleText(3000));
+    const std::string kept = "前の書庫はそのまま残しました : ";
+    struct Row {
+        const char* what;
+        std::string output, source;
+        int abortAtStep;
+        std::string log;
+    } rows[] = {
+        {"missing source", out, dir.Join("gone"), 0,
+         "error : 見つかりません : b(" + dir.Join("gone") + ")\r\n" + kept + out + "\r\n"},
+        {"aborted", out, good, 1, kept + out + "\r\n"},
+        {"output is a source", good, good, 0,
+         "error : 出力先がプロジェクトのファイルです : " + good + "\r\n"},
+        {"no such folder", dir.Join("no-such-folder/out.zip"), good, 0,
+         "error : 書庫を作成できません : " + dir.Join("no-such-folder/out.zip") + "\r\n"},
+        {"output is a folder", dir.MakeDir("folder.zip"), good, 0,
+         "error : 書庫を作成できません : " + dir.Join("folder.zip") + "\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        tree.Clear();
+        report = CollectingReporter();
+        report.abortAtStep = row.abortAtStep;
+        dir.WriteFile("out.zip", old);
+        const std::string before = dir.ListNames();
+        tree.File(tree.Root(), "a", good);
+        tree.File(tree.Root(), "b", row.source);
+        tree.File(tree.Root(), "c", good);
+        ResetArchiveAbort();
+        EXPECT_EQ(BuildArchive(row.output.c_str(), &report), 1);
+        EXPECT_EQ(report.log, row.log);
+        EXPECT_EQ(ReadWholeFile(out), old);
+        EXPECT_EQ(ReadWholeFile(good), CompressibleText(3000));
+        EXPECT_EQ(dir.ListNames(), before);
+    }
+    // The open project file is refused as well, named in another case and by a relative path.
+    std::string project = Source("Project.pwp", "[INFOMATION]");
+    FormatText(CurrentProjectPath, sizeof CurrentProjectPath, "%s", project.c_str());
+    std::string sameFile = dir.Join("PROJECT.PWP");
+#ifdef _WIN32
+    sameFile = dir.Path() + "\\.\\project.pwp";
+#endif
+    report = CollectingReporter();
+    EXPECT_EQ(BuildArchive(sameFile.c_str(), &report), 1);
+    EXPECT_EQ(ReadWholeFile(project), "[INFOMATION]");
+    CurrentProjectPath[0] = '\0';
+
+    tree.Clear();
+    tree.File(tree.Root(), "a", good);
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(Names(Read()), std::vector<std::string>{"a"});
+    EXPECT_EQ(dir.ListNames().find("~"), std::string::npos);
 }
 
 TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
@@ -452,12 +554,13 @@ TEST_F(ArchiveBuild, TakesAtMost65535Files)
     std::string source = Source("empty", "");
     for (int i = 0; i < 65536; ++i)
         tree.File(tree.Root(), std::to_string(i), source, 0);
+    KeepInMemory();
     EXPECT_EQ(Build(), 1);
     EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : 65535(" + source + ")\r\n");
     EXPECT_EQ(report.steps, 65536);
     ZipParsed parsed = Read();
     EXPECT_EQ(parsed.entries.size(), 65535u);
-    ExpectReadersAcceptFile(out, parsed, {});
+    ExpectReadersAccept(sink.bytes, parsed, nullptr);
 }
 
 }  // namespace

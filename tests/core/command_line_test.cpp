@@ -19,13 +19,14 @@ void Record(const char* line)
 TEST(CommandLine, ArgumentsOptionsAndComplaints)
 {
     const std::string longName(400, 'a');
-    const std::string cut = longName.substr(0, 259);  // the path limit
+    const std::string refused = "パスが長すぎます。(" + longName + ")\n";
     struct Row {
         std::vector<const char*> arguments;
         const char* project;
         const char* output;
         bool batch;
         std::vector<std::string> printed;
+        bool quiet = false, refused = false;
     } rows[] = {
         {{"a.pwp", "-o", "out.zip"}, "a.pwp", "out.zip", true, {}},
         // Repeated arguments are reported and the last wins.
@@ -42,7 +43,11 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
         {{"p.pwp", "-o"}, "p.pwp", "", false, {"出力ファイルが指定されていません。(-o)\n"}},
         {{"p.pwp", "-o", "x.zip", "-o"}, "p.pwp", "", false, {"出力ファイルが指定されていません。(-o)\n"}},
         {{"-o", "x.zip"}, "", "x.zip", false, {}},  // an output alone asks for no batch
-        {{longName.c_str()}, cut.c_str(), "", false, {}},
+        // A path over 259 bytes is refused whole, never cut to name another file.
+        {{longName.c_str(), "-o", "x.zip"}, "", "x.zip", false, {refused}, false, true},
+        {{"p.pwp", "-o", longName.c_str(), "-q"}, "p.pwp", "", false, {refused}, true, true},
+        {{"-q", "p.pwp", "-o", "x.zip"}, "p.pwp", "x.zip", true, {}, true},
+        {{"-qq"}, "", "", false, {"Unknown option(-qq)\n"}},
     };
     for (const Row& row : rows) {
         std::vector<const char*> argv{"packwren.exe"};
@@ -58,5 +63,7 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
         EXPECT_STREQ(line.outputArgument, row.output);
         EXPECT_EQ(IsBatchRequest(line), row.batch);
         EXPECT_EQ(g_printed, row.printed);
+        EXPECT_EQ(line.quiet, row.quiet);
+        EXPECT_EQ(line.refused, row.refused);
     }
 }

@@ -78,12 +78,16 @@ class Sandbox:
         os.utime(path, (MTIME, MTIME))
         return path
 
-    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False):
-        """Runs the batch build; returns (exit code, the log when the dialog stayed open)."""
+    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False,
+              quiet=False):
+        """Runs the batch build; returns (exit code, the log when the dialog stayed open or,
+        with `quiet`, what the run printed)."""
         project = os.path.join(self.dir, "project.pwp")
         pwp.write_project(project, "e2e", entries, level, password)
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
+        if quiet:
+            return self.run_quiet(pwp.windows_path(project), "-o", pwp.windows_path(out))
         log_path = os.path.join(self.dir, "log.txt")
         watch = None
         if expect_dialog:
@@ -100,6 +104,13 @@ class Sandbox:
             with open(log_path, "rb") as f:
                 log = f.read().decode("cp932")
         return run.returncode, log
+
+    def run_quiet(self, *arguments):
+        """packwren.exe -q: no window may wait for anybody, so a hang fails by the time-out.
+        Returns (exit code, standard output with CR LF as LF)."""
+        run = subprocess.run([WINE_RUN, self.exe, "-q", *arguments], cwd=self.dir, env=ENV,
+                             stdout=subprocess.PIPE, timeout=60)
+        return run.returncode, run.stdout.decode("cp932").replace("\r\n", "\n")
 
 
 class BatchBuild(unittest.TestCase):
@@ -227,14 +238,60 @@ class BatchBuild(unittest.TestCase):
             pwp.Folder("after", children=[pwp.File("never.txt", text)]),
             pwp.File("never2.txt", text),
         ]
+        out = os.path.join(box.dir, "out.zip")
+        with open(out, "wb") as f:
+            f.write(b"the previous archive")
         code, log = box.build(entries, expect_dialog=True)
         self.assertEqual(code, 1)
-        self.assertEqual(log, "ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
-                              "error : 見つかりません : F/missing.txt(%s)\r\n"
-                              "処理を中断しました\r\n" % missing)
-        self.check_archive(os.path.join(box.dir, "out.zip"), [
-            Expected("F/good1.txt", text, -1), Expected("F/good2.txt", text, -1),
-            Expected("F/sub/good3.txt", text, -1)])
+        expected = ("ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
+                    "error : 見つかりません : F/missing.txt(%s)\r\n"
+                    "前の書庫はそのまま残しました : %s\r\n"
+                    "処理を中断しました\r\n" % (missing, pwp.windows_path(out)))
+        self.assertEqual(log, expected)
+        # Unattended, the same lines come on standard output and no window waits.
+        code, printed = box.build(entries, quiet=True)
+        self.assertEqual((code, printed), (1, expected.replace("\r\n", "\n")))
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), b"the previous archive")
+        self.assertEqual(sorted(os.listdir(box.dir)),
+                         ["log.txt", "out.zip", "packwren.exe", "project.pwp", "src"])
+
+    def test_a_full_disk_keeps_the_previous_archive(self):
+        box = Sandbox(self)
+        disk = os.path.join(box.dir, "disk")
+        os.makedirs(disk)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk],
+                          stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("no tmpfs can be mounted here (needs root)")
+        self.addCleanup(subprocess.run, ["umount", disk])
+        out = os.path.join(disk, "out.zip")
+        with open(out, "wb") as f:
+            f.write(b"the previous archive")
+        big = box.source("noise.bin", noise(400000, 3))
+        code, printed = box.build([pwp.File("noise.bin", big)], output="disk/out.zip", quiet=True)
+        self.assertEqual(code, 1)
+        self.assertIn("前の書庫はそのまま残しました : %s\n" % pwp.windows_path(out), printed)
+        self.assertEqual(os.listdir(disk), ["out.zip"])
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), b"the previous archive")
+
+    def test_quiet_runs_never_wait_for_anybody(self):
+        box = Sandbox(self)
+        os.makedirs(os.path.join(box.dir, "folder.pwp"))
+        long_path = "C:\\" + "a" * 300 + ".pwp"
+        cases = [
+            (["missing.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
+            (["folder.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
+            ([long_path, "-o", "out.zip"], "パスが長すぎます。(%s)\n" % long_path),
+            (["missing.pwp", "-o", long_path], "パスが長すぎます。(%s)\n" % long_path),
+            (["missing.pwp"], "-q にはプロジェクトファイルと -o の出力ファイルが必要です。\n"),
+        ]
+        for arguments, message in cases:
+            with self.subTest(arguments=arguments[0][:20]):
+                code, printed = box.run_quiet(*arguments)
+                self.assertEqual(code, 1)
+                self.assertIn(message, printed)
+        self.assertFalse(os.path.exists(os.path.join(box.dir, "out.zip")))
 
 
 if __name__ == "__main__":

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/support/packwren_process_win32.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -87,4 +89,34 @@ TEST(Resources, ToolbarStripAndIcon)
         EXPECT_NE(icon, nullptr) << size;
         DestroyIcon(icon);
     }
+}
+
+// The text box of the version dialog has no border of its own: EDITTEXT gives one unless told not
+// to, and the dialog manager would draw it as a sunken client edge.
+TEST(Resources, AboutTextHasNoBorder)
+{
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), nullptr,
+                                     [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dialog, nullptr);
+    HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
+    ASSERT_NE(text, nullptr);
+    LONG_PTR style = GetWindowLongPtrA(text, GWL_STYLE);
+    LONG_PTR wanted = ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_TABSTOP;
+    EXPECT_EQ(style & (wanted | WS_BORDER), wanted);
+    EXPECT_EQ(GetWindowLongPtrA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    DestroyWindow(dialog);
+}
+
+// Shipped beside the program in its code page and with CR LF, which every Notepad shows as lines.
+TEST(Resources, HelpFileBesideTheProgram)
+{
+    std::string exe = BuiltPackwrenPath();
+    std::string help = ReadWholeFile(exe.substr(0, exe.find_last_of('\\') + 1) + "packwren.txt");
+    ASSERT_EQ(help.rfind("パックレン 1.0.0 ヘルプ\r\n", 0), 0u) << help.substr(0, 40);
+    size_t lines = 0;
+    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1), ++lines)
+        ASSERT_EQ(help[at - 1], '\r') << "a bare LF at byte " << at;
+    EXPECT_GT(lines, 20u);
+    EXPECT_EQ(help.find("\r\r"), std::string::npos);
+    EXPECT_EQ(help.back(), '\n');
 }

@@ -8,21 +8,35 @@
 
 #include "dnd/data_object.h"
 
-HGLOBAL MakeHdrop(const std::vector<std::string>& paths)
+namespace {
+template <typename Text>
+HGLOBAL MakeHdropOf(const std::vector<Text>& paths, BOOL wide)
 {
-    std::string list;
-    for (const std::string& path : paths)
+    Text list;
+    for (const Text& path : paths)
         list.append(path.c_str(), path.size() + 1);
     list.push_back('\0');
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+    size_t bytes = list.size() * sizeof list[0];
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
     if (memory == nullptr)
         return nullptr;
     DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
+    header->fWide = wide;
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
     GlobalUnlock(memory);
     return memory;
+}
+}  // namespace
+
+HGLOBAL MakeHdrop(const std::vector<std::string>& paths)
+{
+    return MakeHdropOf(paths, FALSE);
+}
+
+HGLOBAL MakeHdrop(const std::vector<std::wstring>& paths)
+{
+    return MakeHdropOf(paths, TRUE);
 }
 
 std::vector<std::string> HdropPaths(HGLOBAL drop)
@@ -59,6 +73,11 @@ IDataObject* DataObjectOwning(CLIPFORMAT format, HGLOBAL memory)
 }  // namespace
 
 IDataObject* MakeFileDataObject(const std::vector<std::string>& paths)
+{
+    return DataObjectOwning(CF_HDROP, MakeHdrop(paths));
+}
+
+IDataObject* MakeFileDataObject(const std::vector<std::wstring>& paths)
 {
     return DataObjectOwning(CF_HDROP, MakeHdrop(paths));
 }

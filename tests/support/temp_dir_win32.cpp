@@ -7,29 +7,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "tests/support/temp_dir.h"
 
 namespace {
-void RemoveTree(const std::string& path)
+// Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go too.
+void RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(path.c_str());
 }
 }  // namespace
 
@@ -58,7 +60,9 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    RemoveTree(path_);
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path_.c_str(), -1, wide, MAX_PATH) > 0)
+        RemoveTree(wide);
 }
 
 std::string TempDir::Join(const std::string& name) const

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/wide_names_win32.h"
 #include "dnd/drop_target.h"
 #include "dnd/entry_payload.h"
 #include "project/project_node.h"
@@ -21,6 +22,7 @@
 #include "tests/support/drop_data_win32.h"
 #include "tests/support/job_dialog_win32.h"
 #include "tests/support/main_window_fixture_win32.h"
+#include "tests/support/modal_watcher_win32.h"
 #include "tests/support/temp_dir.h"
 #include "ui/compress_job.h"
 #include "ui/file_list.h"
@@ -227,6 +229,77 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursor)
     EXPECT_EQ(PathOf("nowhere.txt"), "missing");
     EXPECT_EQ(PaneState(), "tree docs, list docs: api guide.txt file-row.txt 2-file-row.txt background.txt "
                            "2-background.txt, marked ");
+}
+
+// The shell gives wide paths. A name that code page 932 cannot spell would point at another file
+// ("café.txt" read as "cafe.txt", which exists) or at none ("??.txt"): such files and folders stay
+// out, and one message per drop names them, the dropped ones and those found inside folders.
+TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
+{
+    std::wstring at = Widen(outside.Path().c_str()) + L"\\";
+    auto file = [&](const std::wstring& name) {
+        CloseHandle(CreateFileW((at + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return at + name;
+    };
+    auto dir = [&](const std::wstring& name) {
+        CreateDirectoryW((at + name).c_str(), nullptr);
+        return at + name;
+    };
+    file(L"cafe.txt");
+    std::vector<std::wstring> dropped = {file(L"caf\u00e9.txt"), file(L"\uD55C\uAD6D.txt"), file(L"\U0001F600.txt"),
+                                         file(L"plain.txt"), dir(L"box")};
+    // "¥" would become a backslash and split the name.
+    for (const wchar_t* name : {L"box\\\u65E5\u672C.txt", L"box\\na\u00EFve.txt", L"box\\\u00A5.txt", L"box\\ok.txt"})
+        file(name);
+    dir(L"box\\\uD55C");
+    file(L"box\\\uD55C\\inner.txt");
+    dir(L"many");
+    file(L"many\\keep.txt");
+    for (int i = 1; i <= 12; ++i)
+        file(L"many\\\u00E9" + std::to_wstring(i) + L".txt");
+
+    // The message's lines: its heading, then the paths (sorted here) and what is left unlisted.
+    auto dropReported = [&](std::vector<std::wstring> paths) {
+        ModalWatcher box("パックレン：ファイルの追加", IDOK, 10000);
+        DWORD effect;
+        EXPECT_EQ(Drag(MakeFileDataObject(paths), {TreePoint("src")}, kShellEffects, &effect), Effects{kCopy});
+        DialogReport shown = box.Wait();
+        Texts lines;
+        for (const std::string& text : shown.texts) {
+            if (text.find("\r\n") == std::string::npos)
+                continue;  // the button
+            for (size_t start = 0; start < text.size();) {
+                size_t end = std::min(text.find("\r\n", start), text.size());
+                if (end > start)
+                    lines.push_back(text.substr(start, end - start));
+                start = end + 2;
+            }
+        }
+        if (!lines.empty())
+            std::sort(lines.begin() + 1, lines.end() - (lines.back().rfind("ほか", 0) == 0 ? 1 : 0));
+        return lines;
+    };
+    std::string o = outside.Path() + "\\";
+    EXPECT_EQ(dropReported(dropped),
+              (Texts{"名前にシフトJIS（コードページ932）で表せない文字があるため、次の6件は追加しませんでした"
+                     "（表せない文字は「?」で示しています）。",
+                     o + "??.txt", o + "??.txt", o + "box\\?", o + "box\\?.txt", o + "box\\na?ve.txt",
+                     o + "caf?.txt"}));
+    EXPECT_EQ(PathOf("plain.txt"), "src");
+    EXPECT_EQ(PathOf("日本.txt"), "src/box");
+    EXPECT_EQ(PathOf("ok.txt"), "src/box");
+    for (const char* name : {"cafe.txt", "??.txt", "naive.txt", "inner.txt"})
+        EXPECT_EQ(PathOf(name), "missing") << name;
+    EXPECT_EQ(Node("box")->firstChild->nextSibling->nextSibling, nullptr);
+
+    // Many are counted, not listed.
+    Texts many = dropReported({at + L"many"});
+    ASSERT_EQ(many.size(), 12u);
+    EXPECT_NE(many[0].find("次の12件"), std::string::npos) << many[0];
+    for (size_t i = 1; i <= 10; ++i)
+        EXPECT_EQ(many[i].rfind(o + "many\\?", 0), 0u) << many[i];
+    EXPECT_EQ(many[11], "ほか2件");
+    EXPECT_EQ(PathOf("keep.txt"), "src/many");
 }
 
 TEST_F(PaneDragTest, HoveringMarksAFolderWithoutOpeningIt)

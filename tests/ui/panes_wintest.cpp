@@ -377,9 +377,13 @@ TEST_F(PanesTest, ContextMenusActOnTheEntryUnderTheCursor)
     EXPECT_EQ(ContextNode, Child(ProjectRoot(), "zeta")) << ContextNode;
 
     // In the tree a new folder goes into the folder clicked, which becomes current.
-    RECT label = {};
-    *reinterpret_cast<HTREEITEM*>(&label) = static_cast<HTREEITEM>(zeta->treeItem);
-    SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+    auto labelOf = [&](ProjectNode* folder) {
+        RECT label = {};
+        *reinterpret_cast<HTREEITEM*>(&label) = static_cast<HTREEITEM>(folder->treeItem);
+        SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+        return label;
+    };
+    RECT label = labelOf(zeta);
     RightClick(tree, kFolderTreeId, {label.left + 2, (label.top + label.bottom) / 2});
     EXPECT_EQ(g_menusShown, 1);
     EXPECT_EQ(ContextNode, zeta);
@@ -391,6 +395,22 @@ TEST_F(PanesTest, ContextMenusActOnTheEntryUnderTheCursor)
     // Nothing but an item opens the tree's menu.
     RightClick(tree, kFolderTreeId, {label.left + 2, 300});
     EXPECT_EQ(g_menusShown, 0);
+
+    // On the folder that is current already, the list is refilled and the status line shows the
+    // folder all the same; "削除(&D)" leaves the root.
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(ProjectRoot()->treeItem));
+    Child(ProjectRoot(), "a.txt")->level = 7;
+    SelectRows({4});
+    ASSERT_EQ(Cell(4, 0), "a.txt");
+    ASSERT_EQ(StatusText(), "圧縮レベル:7 パスワード:");
+    label = labelOf(ProjectRoot());
+    RightClick(tree, kFolderTreeId, {label.left + 2, (label.top + label.bottom) / 2});
+    SetFocus(tree);
+    SendMessageA(GetParent(tree), WM_COMMAND, IDC_DELETE_ENTRY, 0);
+    EXPECT_EQ(CurrentFolder(), ProjectRoot());
+    EXPECT_EQ(StatusText(), "圧縮レベル:- パスワード:");
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+    EXPECT_EQ(Column(0), "Alpha zeta 新規フォルダ B.txt a.txt big.bin");
 }
 
 TEST_F(PanesTest, TheStatusLineFollowsTheSelectedEntry)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -44,6 +45,29 @@ TEST(ShellDialogs, DefaultExtensionAndBuildDate)
         char shown[64];
         FormatBuildDate(row.compiled, shown, sizeof shown);
         EXPECT_STREQ(shown, row.shown) << row.compiled;
+    }
+}
+
+TEST(ShellDialogs, ChooserRecords)
+{
+    struct {
+        bool save;
+        const char* name;
+        DWORD flags;
+        const char* extension;
+    } rows[] = {{false, "", 0x1006, nullptr}, {true, "新規書庫.pwp", 0x0006, "pwp"}, {true, "書庫.zip", 0x0006, "zip"}};
+    for (const auto& row : rows) {
+        char path[260];
+        strcpy(path, row.name);
+        char extension[16];
+        OPENFILENAMEA record = ChooserRecord(nullptr, "t", path, kZipFileFilter, row.save, extension);
+        // The version-4 layout, which ends before the places bar's fields.
+        EXPECT_EQ(record.lStructSize, offsetof(OPENFILENAMEA, pvReserved)) << row.name;
+        EXPECT_EQ(record.Flags, row.flags) << row.name;
+        EXPECT_STREQ(record.lpstrDefExt, row.extension) << row.name;
+        EXPECT_EQ(record.lpstrFile, path);
+        EXPECT_EQ(record.nMaxFile, 260u);
+        EXPECT_EQ(record.nFilterIndex, 1u);
     }
 }
 
