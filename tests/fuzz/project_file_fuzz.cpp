@@ -32,25 +32,19 @@ namespace {
 
 constexpr size_t kMaxInput = 1 << 14;  // deep enough trees; keeps one run in milliseconds
 
-// Calls visit(node, depth) for every entry below the root in pre-order (depth 0: the root's
-// children). Trees from a file can be thousands of folders deep, so the walk does not recurse.
+// Calls visit(node, folders) for every entry in pre-order, with the folders that hold it,
+// outermost first.
 template <class Visit>
-void WalkTree(const ProjectNode* root, Visit visit)
+void WalkTree(Visit visit)
 {
-    const ProjectNode* node = root->firstChild;
-    int depth = 0;
-    while (node != nullptr) {
-        visit(node, depth);
-        if (node->firstChild != nullptr) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node != root && node->nextSibling == nullptr) {
-            node = node->parent;
-            --depth;
-        }
-        node = node != root ? node->nextSibling : nullptr;
+    const ProjectNode* root = ProjectRoot();
+    std::vector<const ProjectNode*> folders;
+    for (const ProjectNode* node = NextInTree(root, root); node; node = NextInTree(node, root)) {
+        while (!folders.empty() && folders.back() != node->parent)
+            folders.pop_back();
+        visit(node, folders);
+        if (node->IsFolder())
+            folders.push_back(node);
     }
 }
 
@@ -58,8 +52,8 @@ void WalkTree(const ProjectNode* root, Visit visit)
 std::string DescribeTree()
 {
     std::string text = std::string("root ") + ProjectRoot()->name + "\n";
-    WalkTree(ProjectRoot(), [&](const ProjectNode* node, int depth) {
-        text += std::to_string(depth) + (node->IsFolder() ? " folder " : " file ") + node->name +
+    WalkTree([&](const ProjectNode* node, const std::vector<const ProjectNode*>& folders) {
+        text += std::to_string(folders.size()) + (node->IsFolder() ? " folder " : " file ") + node->name +
                 "|" + node->sourcePath + "|" + std::to_string(node->level) + "|" +
                 (node->password != nullptr ? std::string("1") + node->password : "0") + "\n";
     });
@@ -148,17 +142,13 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
 {
     std::multimap<std::string, FileEntry> files;  // by full name in the archive
     PasswordMap passwords;
-    std::vector<std::string> folders;
-    WalkTree(ProjectRoot(), [&](const ProjectNode* node, int depth) {
-        folders.resize(depth);
-        std::string name;
-        for (const std::string& folder : folders)
-            name += folder + "/";
-        name += node->name;
-        if (node->IsFolder()) {
-            folders.push_back(node->name);
+    WalkTree([&](const ProjectNode* node, const std::vector<const ProjectNode*>& folders) {
+        if (node->IsFolder())
             return;
-        }
+        std::string name;
+        for (const ProjectNode* folder : folders)
+            name += std::string(folder->name) + "/";
+        name += node->name;
         const char* password = EffectivePassword(node);
         FileEntry entry{node, password != nullptr ? password : ""};
         if (!entry.password.empty())
@@ -166,6 +156,10 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
         files.emplace(name, entry);
     });
 
+    if (bytes.empty()) {  // the output was refused before anything was written
+        Check(result == 1 && !report.log.empty(), "no archive and no error");
+        return;
+    }
     ZipParsed parsed;
     testing::AssertionResult read = ParseZip(bytes, &parsed, passwords);
     if (!read) {
@@ -236,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (comparable)
         CheckSame(DescribeTree(), tree, "the tree after a save and a reload");
 
-    WalkTree(ProjectRoot(), [](const ProjectNode* node, int) {
+    WalkTree([](const ProjectNode* node, const std::vector<const ProjectNode*>&) {
         if (!StaysInside(node->sourcePath))
             strcpy(const_cast<ProjectNode*>(node)->sourcePath, "outside");
     });
