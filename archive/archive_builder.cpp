@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/zip_verify.h"
 #include "core/format_text.h"
 #include "core/paths.h"
 #include "core/strings.h"
@@ -18,8 +19,6 @@ namespace {
 constexpr size_t kCopyBufferSize = 16384;
 constexpr size_t kNameSize = 1024;
 constexpr size_t kLogLineSize = 512;
-// The writer refuses an entry whose size would reach 0xFFFFFFFF.
-constexpr uint64_t kLargestSource = 0xFFFFFFFEu;
 
 // Both are polled by the worker and set from the dialog's thread.
 std::atomic<int> g_walkAbort{0};
@@ -33,6 +32,11 @@ unsigned char g_copyBuffer[kCopyBufferSize];
 char g_name[kNameSize];
 size_t g_nameLength;
 
+// The build's options, and what it has written so far, for the read-back.
+ArchiveOptions g_options;
+std::vector<WrittenEntry> g_written;
+
+void (*g_beforeVerify)(const char* path);
 bool g_haveTestOutput;
 zlib_filefunc_def g_testOutput;
 
@@ -98,11 +102,8 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
     case ZIP_BADNAME:
         format = "error : 書庫内の名前に使えません : %s(%s)\r\n";
         break;
-    case ZIP_SOURCETOOLARGE:
-        format = "error : 4GB以上のファイルは格納できません : %s(%s)\r\n";
-        break;
-    case ZIP_ARCHIVEFULL:
-        format = "error : 書庫が4GBか65535ファイルを超えます : %s(%s)\r\n";
+    case ZIP_SOURCEGREW:
+        format = "error : 読み込み中に4GBを超えました : %s(%s)\r\n";
         break;
     default:
         format = "error : %s(%s)\r\n";
@@ -150,16 +151,22 @@ bool FinishArchive(zipFile handle, int result, const char* writePath, const char
                    BuildReporter* reporter)
 {
     bool closed = zipClose(handle, nullptr) == ZIP_OK;
-    if (g_haveTestOutput) {
-        if (!closed)
-            LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
-        return closed;
-    }
-    if (result == 0 && closed && ReplaceFileWith(writePath, outputPath))
-        return true;
-    DeleteFilePath(writePath);
-    if (result == 0)
+    if (!closed)
         LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+    if (g_haveTestOutput)
+        return closed;
+    bool good = result == 0 && closed;
+    if (good && g_options.verify == 1) {
+        if (g_beforeVerify != nullptr)
+            g_beforeVerify(writePath);
+        good = VerifyArchive(writePath, g_written, reporter, g_copyAbort);
+    }
+    if (good) {
+        if (ReplaceFileWith(writePath, outputPath))
+            return true;
+        LogOutputError(reporter, "error : 書庫を書き終えられません : %s\r\n", outputPath);
+    }
+    DeleteFilePath(writePath);
     if (PathExists(outputPath))
         LogOutputError(reporter, "前の書庫はそのまま残しました : %s\r\n", outputPath);
     return false;
@@ -186,11 +193,11 @@ bool OutputIsProjectFile(const char* outputPath, BuildReporter* reporter)
     return clash;
 }
 
-// The writer's limits show as ZIP_PARAMERROR on an open archive: the entry count, the 4 GiB
-// of the archive, or a file that grew past 4 GiB while it was read.
-int ArchiveCode(zipFile handle, int code)
+// The data of an entry opened without ZIP64 sizes fails with ZIP_PARAMERROR when it reaches
+// 4 GiB: the file grew while it was read.
+int DataCode(zipFile handle, int code)
 {
-    return code == ZIP_PARAMERROR && handle != nullptr ? ZIP_ARCHIVEFULL : code;
+    return code == ZIP_PARAMERROR && handle != nullptr ? ZIP_SOURCEGREW : code;
 }
 
 // Copies the rest of the source into the open entry; `crc` (when given) follows the data.
@@ -221,11 +228,13 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
     fileInfo.dosDate = info.dosDateTime;
     fileInfo.external_fa = info.attributes;
     int compressorLevel = level >= -1 ? level : -1;
-    int code = zipOpenNewFileInZip3(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
-                                    compressorLevel != 0 ? Z_DEFLATED : 0, compressorLevel, 0,
-                                    -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, password, crc);
+    int method = compressorLevel != 0 ? Z_DEFLATED : 0;
+    int zip64 = zipEntryNeedsZip64(info.size, method, password != nullptr);
+    int code = zipOpenNewFileInZip3_64(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
+                                       method, compressorLevel, 0, -MAX_WBITS, 8,
+                                       Z_DEFAULT_STRATEGY, password, crc, zip64);
     if (code != ZIP_OK)
-        return ArchiveCode(handle, code);
+        return code;
     unsigned long copied = 0;
     code = CopySource(handle, source, password != nullptr ? &copied : nullptr);
     // The encryption header carries the CRC of the pre-pass: a file that changed in between
@@ -236,11 +245,11 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
         // Cut short: drop it rather than let the close finish it with part of the data. A failed
         // removal fails the archive, which the close then reports.
         zipRemoveLastFile(handle);
-        return ArchiveCode(handle, code);
+        return DataCode(handle, code);
     }
     code = zipCloseFileInZip(handle);
     if (code != ZIP_OK)
-        return ArchiveCode(handle, code);
+        return DataCode(handle, code);
 
     // Stored instead when deflate did not shrink it.
     if (level != 0 && zipLastFileGain(handle) <= 0) {
@@ -297,6 +306,9 @@ int WriteTree(zipFile handle, BuildReporter* reporter)
         if (code != ZIP_OK) {
             LogFileError(reporter, code, node->sourcePath);
             open.back().failed = true;
+        } else if (g_options.verify == 1) {
+            const char* password = EffectivePassword(node);
+            g_written.push_back({g_name, password != nullptr ? password : ""});
         }
         reporter->Step();
         CutName(open.back().nameLength);
@@ -315,8 +327,10 @@ int CountArchiveFiles()
     return count;
 }
 
-int BuildArchive(const char* outputPath, BuildReporter* reporter)
+int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveOptions& options)
 {
+    g_options = options;
+    g_written.clear();
     ApplyProjectProperties();
     if (OutputIsProjectFile(outputPath, reporter))
         return 1;
@@ -351,8 +365,6 @@ int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, i
     SourceFileInfo info;
     if (!ReadSourceFileInfo(sourcePath, &info))
         return ZIP_SOURCENOTFOUND;
-    if (info.size > kLargestSource)
-        return ZIP_SOURCETOOLARGE;
     // Opened before the entry is started, so a file that cannot be read leaves no empty entry.
     FileHandle source = OpenSourceFile(sourcePath);
     if (source == kInvalidFile)
@@ -393,6 +405,11 @@ int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* 
     }
     *crc = sum;
     return result;
+}
+
+void SetBeforeVerifyForTesting(void (*hook)(const char* path))
+{
+    g_beforeVerify = hook;
 }
 
 void SetArchiveOutputForTesting(const zlib_filefunc_def* def)

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "archive/archive_options.h"
 #include "archive/zip_writer.h"
 #include "core/file_io.h"
 
@@ -13,8 +14,8 @@
 #define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
 #define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
 #define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
-#define ZIP_SOURCETOOLARGE (-109)  // 4 GiB or more: no room for it without ZIP64
-#define ZIP_ARCHIVEFULL (-110)     // the archive would pass 4 GiB or 65,535 entries
+// It grew past 4 GiB while it was read, from a size that was written without ZIP64 sizes.
+#define ZIP_SOURCEGREW (-111)
 
 // Where a build reports: a line for each file that failed, and a step for each file reached.
 class BuildReporter {
@@ -37,7 +38,9 @@ int CountArchiveFiles();
 // the build was aborted, a file failed (the walk then stops after that file's folder), the output
 // is the project file or a source of the project, or the archive could not be created or put in
 // place (said once, with the output path). A file that failed leaves no entry behind.
-int BuildArchive(const char* outputPath, BuildReporter* reporter);
+// With `options.verify` the finished archive is read back (VerifyArchive) before it may replace
+// the target; an archive that fails that check is treated as a failed build.
+int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveOptions& options = {});
 
 // Clears an abort request: called once before a job starts, so that an abort asked for at any
 // moment after it, while the files are counted too, stops the build.
@@ -58,3 +61,5 @@ int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* 
 // Test seam: archives are written through `def` instead of the platform's files; none restores
 // them.
 void SetArchiveOutputForTesting(const zlib_filefunc_def* def);
+// Test seam: called with the finished temporary archive just before it is read back.
+void SetBeforeVerifyForTesting(void (*hook)(const char* path));

@@ -4,6 +4,7 @@
 
 #include "archive/archive_builder.h"
 #include "core/format_text.h"
+#include "project/archive_settings.h"
 
 bool RunArchiveJob(const char* outputPath, BuildReporter* reporter)
 {
@@ -17,7 +18,7 @@ bool RunArchiveJob(const char* outputPath, BuildReporter* reporter)
     if (count > 0) {
         reporter->SetFileCount(count);
         reporter->LogLine("圧縮開始\r\n");
-        result = BuildArchive(outputPath, reporter);
+        result = BuildArchive(outputPath, reporter, EffectiveArchiveOptions());
     }
     if (result != 0) {
         reporter->LogLine("処理を中断しました\r\n");

@@ -43,16 +43,28 @@ void ZipCryptKeys::Encrypt(unsigned char* data, size_t size)
     }
 }
 
+void ZipCryptKeys::Decrypt(unsigned char* data, size_t size)
+{
+    for (size_t i = 0; i < size; ++i) {
+        data[i] ^= StreamByte();
+        Update(data[i]);
+    }
+}
+
 bool MakeZipCryptHeader(ZipCryptKeys* keys, uint32_t crc, unsigned char header[kZipCryptHeaderSize])
 {
-    ZipRandomSource source = randomSource != nullptr ? randomSource : SystemRandomBytes;
-    if (!source(header, kZipCryptHeaderSize - 2))
+    if (!ZipRandomBytes(header, kZipCryptHeaderSize - 2))
         return false;
     // Older readers check both bytes, newer ones only the last.
     header[kZipCryptHeaderSize - 2] = static_cast<unsigned char>(crc >> 16);
     header[kZipCryptHeaderSize - 1] = static_cast<unsigned char>(crc >> 24);
     keys->Encrypt(header, kZipCryptHeaderSize);
     return true;
+}
+
+bool ZipRandomBytes(void* buffer, size_t size)
+{
+    return randomSource != nullptr ? randomSource(buffer, size) : SystemRandomBytes(buffer, size);
 }
 
 void SetZipRandomSourceForTesting(ZipRandomSource source)

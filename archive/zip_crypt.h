@@ -7,8 +7,9 @@
 class ZipCryptKeys {
 public:
     explicit ZipCryptKeys(const char* password);
-    // Encrypts in place.
+    // Encrypts or decrypts in place.
     void Encrypt(unsigned char* data, size_t size);
+    void Decrypt(unsigned char* data, size_t size);
 
 private:
     void Update(unsigned char plain);
@@ -27,6 +28,8 @@ bool MakeZipCryptHeader(ZipCryptKeys* keys, uint32_t crc, unsigned char header[k
 
 // The operating system's cryptographic random source; false when it fails.
 bool SystemRandomBytes(void* buffer, size_t size);
+// The source encryption takes its random bytes from: the system's, or the test seam's below.
+bool ZipRandomBytes(void* buffer, size_t size);
 
 // Test seam: the header's random bytes come from `source` instead of the system's, so encrypted
 // output can be repeated. Null restores the system source.

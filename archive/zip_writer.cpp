@@ -3,51 +3,19 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "archive/zip_crypt.h"
+#include "archive/zip_layout.h"
 
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr size_t kLocalHeaderSize = 30;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kEndRecordSize = 22;
-constexpr size_t kLocalSizesOffset = 14;    // CRC-32, compressed size, uncompressed size
-constexpr size_t kCentralSizesOffset = 16;
-constexpr size_t kCentralOffsetField = 42;  // where the local header starts
-constexpr unsigned kVersionNeeded = 20;
-constexpr unsigned kVersionMadeBy = 0;      // MS-DOS: external attributes are DOS attribute bits
-
-// 0xFFFFFFFF and 0xFFFF in a size, offset or count field announce ZIP64 records to readers, so
-// no field may take them: every byte of the archive lies below offset 0xFFFFFFFF.
-constexpr uint64_t kArchiveLimit = 0xFFFFFFFFu;
-constexpr uint64_t kMaxEntrySize = 0xFFFFFFFEu;
-constexpr size_t kMaxEntries = 0xFFFF;
 constexpr size_t kMaxFieldLength = 0xFFFF;
 
 // Output is gathered so that small entries cost no write call of their own and a local header
 // still in the buffer is completed without seeking.
 constexpr size_t kBufferSize = 64 * 1024;
-
-void Put16(unsigned char* at, uint32_t value)
-{
-    at[0] = static_cast<unsigned char>(value);
-    at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void Put32(unsigned char* at, uint32_t value)
-{
-    Put16(at, value & 0xFFFF);
-    Put16(at + 2, value >> 16);
-}
-
-uint32_t Get32(const unsigned char* at)
-{
-    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
 
 uint32_t DosDateTime(const zip_fileinfo* info)
 {
@@ -83,11 +51,15 @@ struct OpenEntry {
     bool deflating = false;
     bool encrypted = false;
     ZipCryptKeys keys{""};
-    uint64_t headerOffset = 0;
-    size_t recordStart = 0;
-    uint32_t crc = 0;
-    uint64_t uncompressed = 0;
-    uint64_t compressed = 0;  // includes the encryption header
+    ZipEntryHeader header;
+    // Kept for the central record, which is made once the sizes are known.
+    std::string name, extra, comment;
+};
+
+// An entry that has its central record.
+struct ClosedEntry {
+    size_t recordStart;
+    uint64_t headerOffset;
 };
 
 class Archive {
@@ -105,7 +77,7 @@ public:
     int OpenFile(const char* name, const zip_fileinfo* info, const void* extraLocal,
                  unsigned extraLocalSize, const void* extraGlobal, unsigned extraGlobalSize,
                  const char* comment, int method, int level, int raw, int windowBits,
-                 int memLevel, int strategy, const char* password, unsigned long crc);
+                 int memLevel, int strategy, const char* password, unsigned long crc, int zip64);
     int Write(const void* data, unsigned size);
     int CloseFile();
     int RemoveLast();
@@ -114,11 +86,12 @@ public:
 
 private:
     uint64_t Position() const { return bufferStart_ + buffered_; }
-    // Bytes that may still be added while keeping room for the central directory and end record.
-    uint64_t Room() const
+    // How many more bytes the open entry's data may take.
+    uint64_t DataRoom() const
     {
-        uint64_t reserved = Position() + central_.size() + kEndRecordSize;
-        return reserved < kArchiveLimit ? kArchiveLimit - reserved : 0;
+        if (entry_.header.zip64)
+            return UINT64_MAX - entry_.header.compressed;
+        return kMaxClassicSize - entry_.header.compressed;
     }
     int Fail()
     {
@@ -146,9 +119,10 @@ private:
     uint64_t bufferStart_;  // where buffer_[0] belongs; the output always stands there
     bool failed_ = false;
 
-    std::vector<unsigned char> central_;  // records of all entries, the open one included
-    std::vector<size_t> recordStarts_;
+    std::vector<unsigned char> central_;  // records of the closed entries
+    std::vector<ClosedEntry> closed_;
     OpenEntry entry_;
+    std::vector<unsigned char> localHeader_;
     int32_t lastGain_ = 0;
 
     // One compressor for the whole archive, reset per entry rather than reallocated.
@@ -173,8 +147,8 @@ int Archive::Flush()
 int Archive::FlushFull()
 {
     size_t keep = 0;
-    if (entry_.open && entry_.headerOffset > bufferStart_)
-        keep = static_cast<size_t>(Position() - entry_.headerOffset);
+    if (entry_.open && entry_.header.headerOffset > bufferStart_)
+        keep = static_cast<size_t>(Position() - entry_.header.headerOffset);
     if (keep == 0 || keep == buffered_)
         return Flush();
     size_t done = buffered_ - keep;
@@ -264,7 +238,7 @@ int Archive::Deflate(int flush)
 {
     if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
         return ZIP_ERRNO;
-    uint64_t space = std::min<uint64_t>(kBufferSize - buffered_, Room());
+    uint64_t space = std::min<uint64_t>(kBufferSize - buffered_, DataRoom());
     if (space == 0)
         return Break(ZIP_PARAMERROR);
     unsigned char* out = buffer_.get() + buffered_;
@@ -275,7 +249,7 @@ int Archive::Deflate(int flush)
     if (entry_.encrypted)
         entry_.keys.Encrypt(out, produced);
     buffered_ += produced;
-    entry_.compressed += produced;
+    entry_.header.compressed += produced;
     if (err != Z_OK && err != Z_STREAM_END)
         return Break(err == Z_BUF_ERROR ? ZIP_INTERNALERROR : err);
     return err;
@@ -284,7 +258,8 @@ int Archive::Deflate(int flush)
 int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* extraLocal,
                       unsigned extraLocalSize, const void* extraGlobal, unsigned extraGlobalSize,
                       const char* comment, int method, int level, int raw, int windowBits,
-                      int memLevel, int strategy, const char* password, unsigned long crc)
+                      int memLevel, int strategy, const char* password, unsigned long crc,
+                      int zip64)
 {
     if (failed_)
         return ZIP_ERRNO;
@@ -300,17 +275,15 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     bool deflating = method == Z_DEFLATED;
     if ((method != 0 && !deflating) || raw != 0 || (deflating && windowBits >= 0))
         return ZIP_PARAMERROR;
+    // The ZIP64 fields share the length of the extra fields with the caller's.
+    size_t localFieldSize = zip64 != 0 ? kLocalZip64FieldSize : 0;
     if (nameSize > kMaxFieldLength || commentSize > kMaxFieldLength ||
-        extraLocalSize > kMaxFieldLength || extraGlobalSize > kMaxFieldLength ||
+        extraLocalSize + localFieldSize > kMaxFieldLength ||
+        extraGlobalSize + kCentralZip64FieldRoom > kMaxFieldLength ||
         (extraLocalSize != 0 && extraLocal == nullptr) ||
         (extraGlobalSize != 0 && extraGlobal == nullptr))
         return ZIP_PARAMERROR;
     bool encrypted = password != nullptr;
-    uint64_t localSize = kLocalHeaderSize + nameSize + extraLocalSize +
-                         (encrypted ? kZipCryptHeaderSize : 0);
-    size_t recordSize = kCentralHeaderSize + nameSize + extraGlobalSize + commentSize;
-    if (recordStarts_.size() >= kMaxEntries || localSize + recordSize > Room())
-        return ZIP_PARAMERROR;
 
     if (deflating) {
         int err = PrepareCompressor(level, windowBits, memLevel, strategy);
@@ -322,53 +295,31 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     if (encrypted && !MakeZipCryptHeader(&keys, static_cast<uint32_t>(crc), cryptHeader))
         return ZIP_INTERNALERROR;
 
-    unsigned flags = LevelFlags(level) | (encrypted ? 1 : 0);
-    uint32_t dosDate = DosDateTime(info);
-    uint64_t headerOffset = Position();
-    size_t recordStart = central_.size();
-    central_.resize(recordStart + recordSize);
-    unsigned char* record = central_.data() + recordStart;
-    Put32(record, kCentralSignature);
-    Put16(record + 4, kVersionMadeBy);
-    Put16(record + 6, kVersionNeeded);
-    Put16(record + 8, flags);
-    Put16(record + 10, static_cast<uint32_t>(method));
-    Put32(record + 12, dosDate);
-    Put16(record + 28, static_cast<uint32_t>(nameSize));
-    Put16(record + 30, extraGlobalSize);
-    Put16(record + 32, static_cast<uint32_t>(commentSize));
-    Put16(record + 36, info != nullptr ? static_cast<uint32_t>(info->internal_fa) : 0);
-    Put32(record + 38, info != nullptr ? static_cast<uint32_t>(info->external_fa) : 0);
-    Put32(record + kCentralOffsetField, static_cast<uint32_t>(headerOffset));
-    unsigned char* tail = record + kCentralHeaderSize;
-    memcpy(tail, name, nameSize);
-    if (extraGlobalSize != 0)
-        memcpy(tail + nameSize, extraGlobal, extraGlobalSize);
-    if (commentSize != 0)
-        memcpy(tail + nameSize + extraGlobalSize, comment, commentSize);
-    recordStarts_.push_back(recordStart);
-
     entry_ = OpenEntry{};
-    entry_.open = true;
     entry_.deflating = deflating;
     entry_.encrypted = encrypted;
     entry_.keys = keys;
-    entry_.headerOffset = headerOffset;
-    entry_.recordStart = recordStart;
-    entry_.compressed = encrypted ? kZipCryptHeaderSize : 0;
-
+    ZipEntryHeader& header = entry_.header;
+    header.zip64 = zip64 != 0;
+    header.flags = LevelFlags(level) | (encrypted ? 1 : 0);
+    header.method = static_cast<unsigned>(method);
+    header.dosDate = DosDateTime(info);
+    if (info != nullptr) {
+        header.internalAttributes = static_cast<uint32_t>(info->internal_fa);
+        header.externalAttributes = static_cast<uint32_t>(info->external_fa);
+    }
+    header.headerOffset = Position();
+    header.compressed = encrypted ? kZipCryptHeaderSize : 0;
+    entry_.name.assign(name, nameSize);
+    if (extraGlobalSize != 0)
+        entry_.extra.assign(static_cast<const char*>(extraGlobal), extraGlobalSize);
+    if (commentSize != 0)
+        entry_.comment.assign(comment, commentSize);
     // Opened before its header is written, so that a filling buffer keeps the header back.
     // CRC-32 and sizes stay zero until the data is done.
-    unsigned char local[kLocalHeaderSize] = {};
-    Put32(local, kLocalSignature);
-    Put16(local + 4, kVersionNeeded);
-    Put16(local + 6, flags);
-    Put16(local + 8, static_cast<uint32_t>(method));
-    Put32(local + 10, dosDate);
-    Put16(local + 26, static_cast<uint32_t>(nameSize));
-    Put16(local + 28, extraLocalSize);
-    if (Put(local, sizeof local) != ZIP_OK || Put(name, nameSize) != ZIP_OK ||
-        Put(extraLocal, extraLocalSize) != ZIP_OK ||
+    entry_.open = true;
+    MakeLocalHeader(header, name, nameSize, extraLocal, extraLocalSize, &localHeader_);
+    if (Put(localHeader_.data(), localHeader_.size()) != ZIP_OK ||
         (encrypted && Put(cryptHeader, sizeof cryptHeader) != ZIP_OK))
         return ZIP_ERRNO;
     return ZIP_OK;
@@ -384,11 +335,15 @@ int Archive::Write(const void* data, unsigned size)
         return entry_.brokenBy;
     if (size == 0)
         return ZIP_OK;  // crc32() would restart on a null buffer
-    if (entry_.uncompressed + size > kMaxEntrySize || (!entry_.deflating && size > Room()))
+    ZipEntryHeader& header = entry_.header;
+    // Without the local ZIP64 field neither size may reach 4 GiB: the original size always grows
+    // by `size`, the stored data too.
+    if (!header.zip64 &&
+        (header.uncompressed + size > kMaxClassicSize || (!entry_.deflating && size > DataRoom())))
         return Break(ZIP_PARAMERROR);
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    entry_.crc = static_cast<uint32_t>(crc32(entry_.crc, bytes, size));
-    entry_.uncompressed += size;
+    header.crc = static_cast<uint32_t>(crc32(header.crc, bytes, size));
+    header.uncompressed += size;
     if (!entry_.deflating) {
         while (size > 0) {
             if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
@@ -399,7 +354,7 @@ int Archive::Write(const void* data, unsigned size)
             if (entry_.encrypted)
                 entry_.keys.Encrypt(out, chunk);
             buffered_ += chunk;
-            entry_.compressed += chunk;
+            header.compressed += chunk;
             bytes += chunk;
             size -= static_cast<unsigned>(chunk);
         }
@@ -437,32 +392,40 @@ int Archive::CloseFile()
             return DropLast() != ZIP_OK ? ZIP_ERRNO : err;
         }
     }
-    // Both sizes fit: the data lies below the archive limit and the input was checked.
-    unsigned char sizes[12];
-    Put32(sizes, entry_.crc);
-    Put32(sizes + 4, static_cast<uint32_t>(entry_.compressed));
-    Put32(sizes + 8, static_cast<uint32_t>(entry_.uncompressed));
-    memcpy(central_.data() + entry_.recordStart + kCentralSizesOffset, sizes, sizeof sizes);
-    if (Patch(entry_.headerOffset + kLocalSizesOffset, sizes, sizeof sizes) != ZIP_OK)
-        return ZIP_ERRNO;
+    const ZipEntryHeader& header = entry_.header;
+    LocalHeaderPatch patches[2];
+    int count = MakeLocalHeaderPatches(header, entry_.name.size(), patches);
+    for (int i = 0; i < count; ++i) {
+        if (Patch(header.headerOffset + patches[i].offset, patches[i].bytes, patches[i].size) !=
+            ZIP_OK)
+            return ZIP_ERRNO;
+    }
+    closed_.push_back(ClosedEntry{central_.size(), header.headerOffset});
+    AppendCentralRecord(header, entry_.name.data(), entry_.name.size(), entry_.extra.data(),
+                        entry_.extra.size(), entry_.comment.data(), entry_.comment.size(),
+                        &central_);
 
-    int64_t produced = static_cast<int64_t>(entry_.compressed) -
+    int64_t produced = static_cast<int64_t>(header.compressed) -
                        (entry_.encrypted ? kZipCryptHeaderSize : 0);
-    int64_t gain = static_cast<int64_t>(entry_.uncompressed) - produced;
+    int64_t gain = static_cast<int64_t>(header.uncompressed) - produced;
     gain = std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, gain));
     lastGain_ = static_cast<int32_t>(gain);
     entry_.open = false;
     return ZIP_OK;
 }
 
-// Forgets the last entry, open or closed.
+// Forgets the last entry: the open one, or else the one closed last.
 int Archive::DropLast()
 {
-    size_t recordStart = recordStarts_.back();
-    uint32_t headerOffset = Get32(central_.data() + recordStart + kCentralOffsetField);
-    recordStarts_.pop_back();
-    central_.resize(recordStart);
-    entry_.open = false;
+    uint64_t headerOffset;
+    if (entry_.open) {
+        headerOffset = entry_.header.headerOffset;
+        entry_.open = false;
+    } else {
+        headerOffset = closed_.back().headerOffset;
+        central_.resize(closed_.back().recordStart);
+        closed_.pop_back();
+    }
     lastGain_ = 0;
     return Rewind(headerOffset);
 }
@@ -471,7 +434,7 @@ int Archive::RemoveLast()
 {
     if (failed_)
         return ZIP_ERRNO;
-    if (recordStarts_.empty())
+    if (!entry_.open && closed_.empty())
         return ZIP_PARAMERROR;
     return DropLast() == ZIP_OK ? 0 : -1;
 }
@@ -484,19 +447,14 @@ int Archive::Finish(const char* comment)
     if (!failed_) {
         size_t commentSize = comment != nullptr ? strlen(comment) : 0;
         // A comment that does not fit is left out rather than leaving the archive unfinished.
-        if (commentSize > kMaxFieldLength || commentSize > Room()) {
+        if (commentSize > kMaxFieldLength) {
             commentSize = 0;
             err = ZIP_PARAMERROR;
         }
-        uint64_t centralOffset = Position();
-        unsigned char end[kEndRecordSize] = {};
-        Put32(end, kEndSignature);
-        Put16(end + 8, static_cast<uint32_t>(recordStarts_.size()));
-        Put16(end + 10, static_cast<uint32_t>(recordStarts_.size()));
-        Put32(end + 12, static_cast<uint32_t>(central_.size()));
-        Put32(end + 16, static_cast<uint32_t>(centralOffset));
-        Put16(end + 20, static_cast<uint32_t>(commentSize));
-        if (Put(central_.data(), central_.size()) == ZIP_OK && Put(end, sizeof end) == ZIP_OK &&
+        unsigned char end[kEndRecordsRoom];
+        size_t endSize = MakeEndRecords(closed_.size(), central_.size(), Position(), commentSize,
+                                        end);
+        if (Put(central_.data(), central_.size()) == ZIP_OK && Put(end, endSize) == ZIP_OK &&
             Put(comment, commentSize) == ZIP_OK && Flush() == ZIP_OK) {
             // A stored rewrite may have left a longer attempt's bytes beyond this point.
             if (!output_->Truncate())
@@ -541,11 +499,26 @@ zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
     if (!output)
         return nullptr;
     uint64_t start = 0;
-    if (!output->Tell(&start) || start + kEndRecordSize > kArchiveLimit) {
+    if (!output->Tell(&start)) {
         output->Close();
         return nullptr;
     }
     return new Archive(output.release(), start);
+}
+
+int zipOpenNewFileInZip3_64(zipFile file, const char* filename, const zip_fileinfo* zipfi,
+                            const void* extrafield_local, unsigned size_extrafield_local,
+                            const void* extrafield_global, unsigned size_extrafield_global,
+                            const char* comment, int method, int level, int raw, int windowBits,
+                            int memLevel, int strategy, const char* password,
+                            unsigned long crcForCrypting, int zip64)
+{
+    if (file == nullptr)
+        return ZIP_PARAMERROR;
+    return AsArchive(file)->OpenFile(filename, zipfi, extrafield_local, size_extrafield_local,
+                                     extrafield_global, size_extrafield_global, comment, method,
+                                     level, raw, windowBits, memLevel, strategy, password,
+                                     crcForCrypting, zip64);
 }
 
 int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo* zipfi,
@@ -555,12 +528,25 @@ int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo*
                          int memLevel, int strategy, const char* password,
                          unsigned long crcForCrypting)
 {
-    if (file == nullptr)
-        return ZIP_PARAMERROR;
-    return AsArchive(file)->OpenFile(filename, zipfi, extrafield_local, size_extrafield_local,
-                                     extrafield_global, size_extrafield_global, comment, method,
-                                     level, raw, windowBits, memLevel, strategy, password,
-                                     crcForCrypting);
+    return zipOpenNewFileInZip3_64(file, filename, zipfi, extrafield_local, size_extrafield_local,
+                                   extrafield_global, size_extrafield_global, comment, method,
+                                   level, raw, windowBits, memLevel, strategy, password,
+                                   crcForCrypting, 0);
+}
+
+int zipEntryNeedsZip64(uint64_t size, int method, int encrypted)
+{
+    // A source may grow while it is read; a sixteenth more is allowed for.
+    uint64_t worst = size + size / 16;
+    if (method == Z_DEFLATED) {
+        // deflateBound takes a uLong, 32 bits on Windows: the bound of 1 MiB serves each MiB,
+        // which holds as zlib's bound grows by a fixed share plus a constant.
+        constexpr uLong kPiece = 1 << 20;
+        worst = (worst / kPiece + 1) * deflateBound(nullptr, kPiece);
+    }
+    if (encrypted != 0)
+        worst += kZipCryptHeaderSize;
+    return worst > kMaxClassicSize ? 1 : 0;
 }
 
 int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len)

@@ -5,20 +5,22 @@
 
 #include "archive/zip_output.h"
 
-// A ZIP writer with minizip 1.01's names, argument order and result codes for writing a new
-// archive, plus zipLastFileGain and zipRemoveLastFile.
+// A ZIP writer with minizip's names, argument order and result codes for writing a new archive
+// (1.01's calls, and 1.1's zipOpenNewFileInZip3_64 for ZIP64), plus zipLastFileGain and
+// zipRemoveLastFile.
 //
 // What it writes: per entry a local header and the data (no data descriptor; CRC-32 and sizes are
 // put into the local header once the data is done), then the central directory and the end
-// record. Version made by 0 (MS-DOS), version needed 20. Names, extra fields and comments are
-// stored as the given bytes; the UTF-8 flag is never set. General-purpose flags: bit 0 when
-// encrypted; from the level, bit 1 for 8 or 9, bit 2 for 2, bits 1 and 2 for 1.
+// record. Version made by 0 (MS-DOS), version needed 20 (45 where ZIP64 is used). Names, extra
+// fields and comments are stored as the given bytes; the UTF-8 flag is never set. General-purpose
+// flags: bit 0 when encrypted; from the level, bit 1 for 8 or 9, bit 2 for 2, bits 1 and 2 for 1.
 //
-// No ZIP64: a request that would need it is refused with ZIP_PARAMERROR and never produces a
-// broken archive. Refused are the 65,536th entry, an entry whose uncompressed or compressed size
-// would reach 0xFFFFFFFF, and anything that would put a byte of the archive, central directory
-// and end record included, at offset 0xFFFFFFFF or beyond (the writer keeps room for the central
-// directory, so an archive that took its entries can always be finished).
+// ZIP64 (archive/zip_layout.h has the rules) is used only where the classic layout cannot hold a
+// value, so an archive below 4 GiB with fewer than 65,535 entries keeps it throughout. Since the
+// sizes go into the local header after the data, whether that header carries the ZIP64 field is
+// decided when the entry is opened (zipEntryNeedsZip64 helps): the data of an entry opened
+// without it fails with ZIP_PARAMERROR once either size would reach 0xFFFFFFFF, which breaks the
+// entry (below).
 //
 // An entry whose data could not be written (zipWriteInFileInZip or the compressor's finish
 // failed) is "broken": it never appears in the archive. An explicit zipCloseFileInZip drops it and
@@ -80,14 +82,29 @@ zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
 // 0 (stored) or Z_DEFLATED; `raw` must be 0 and `windowBits` negative (raw deflate). The
 // compressor is set up before anything is written, so a level, memLevel or strategy it rejects
 // returns zlib's code and leaves no trace. With a non-null `password` the entry is encrypted and
-// `crcForCrypting` must be the CRC-32 of the data to come. Extra fields and the comment are at
-// most 65,535 bytes each (and the name, null meaning "-", too).
+// `crcForCrypting` must be the CRC-32 of the data to come. With a nonzero `zip64` the local
+// header carries the ZIP64 field and the sizes have no limit. The name and the comment are at most
+// 65,535 bytes each (a null name means "-"), and so are the extra fields together with the ZIP64
+// field each may need (20 bytes locally, 28 in the central record).
+int zipOpenNewFileInZip3_64(zipFile file, const char* filename, const zip_fileinfo* zipfi,
+                            const void* extrafield_local, unsigned size_extrafield_local,
+                            const void* extrafield_global, unsigned size_extrafield_global,
+                            const char* comment, int method, int level, int raw, int windowBits,
+                            int memLevel, int strategy, const char* password,
+                            unsigned long crcForCrypting, int zip64);
+
+// zipOpenNewFileInZip3_64 without the local ZIP64 field.
 int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo* zipfi,
                          const void* extrafield_local, unsigned size_extrafield_local,
                          const void* extrafield_global, unsigned size_extrafield_global,
                          const char* comment, int method, int level, int raw, int windowBits,
                          int memLevel, int strategy, const char* password,
                          unsigned long crcForCrypting);
+
+// 1 when an entry whose source measures `size` bytes before it is read is to be opened with
+// zip64: when its data, with deflate's worst case for Z_DEFLATED (zlib's deflateBound), the
+// encryption header and a margin for a source that grows while it is read, could reach 4 GiB.
+int zipEntryNeedsZip64(uint64_t size, int method, int encrypted);
 
 int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len);
 

@@ -4,6 +4,7 @@
 # (tests/fuzz/cp932_literals.py); the program then writes the same bytes as the real build.
 find_package(ZLIB REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_library(NETTLE_LIBRARY nettle REQUIRED)
 
 set(mirror ${CMAKE_BINARY_DIR}/cp932)
 file(GLOB_RECURSE fuzz_headers CONFIGURE_DEPENDS
@@ -11,6 +12,7 @@ file(GLOB_RECURSE fuzz_headers CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/support/*.h ${CMAKE_SOURCE_DIR}/tests/fuzz/*.h)
 list(FILTER fuzz_headers EXCLUDE REGEX "_win32\\.h$")
 set(fuzz_support ${CMAKE_SOURCE_DIR}/tests/support/zip_check.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/zip_parse.cpp
                  ${CMAKE_SOURCE_DIR}/tests/support/temp_dir_posix.cpp
                  ${CMAKE_SOURCE_DIR}/tests/support/error_recorder.cpp)
 file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
@@ -46,7 +48,7 @@ mirrored(portable_copies ${portable_sources} ${posix_sources} ${fuzz_support})
 add_library(packwren_fuzz_portable STATIC ${portable_copies})
 add_dependencies(packwren_fuzz_portable cp932_copies)
 target_include_directories(packwren_fuzz_portable PUBLIC ${mirror})
-target_link_libraries(packwren_fuzz_portable PUBLIC ZLIB::ZLIB gtest)
+target_link_libraries(packwren_fuzz_portable PUBLIC ZLIB::ZLIB ${NETTLE_LIBRARY} gtest)
 
 # One executable per tests/fuzz/*_fuzz.cpp; ctest replays its checked-in corpus.
 foreach(target_source ${fuzz_targets})

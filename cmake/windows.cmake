@@ -5,7 +5,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(zlib_static /usr/x86_64-w64-mingw32/lib/libz.a)
-set(system_libs comctl32 comdlg32 shell32 ole32 oleaut32 uuid gdi32 user32 kernel32)
+set(system_libs bcrypt comctl32 comdlg32 shell32 ole32 oleaut32 uuid gdi32 user32 kernel32)
 
 add_library(packwren_app STATIC ${portable_sources} ${win32_sources} ${gui_sources})
 target_include_directories(packwren_app PUBLIC ${CMAKE_SOURCE_DIR})

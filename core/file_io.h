@@ -60,7 +60,8 @@ bool ReadSourceFileInfo(const char* path, SourceFileInfo* info);
 FileHandle OpenSourceFile(const char* path);
 // One read call. False on failure; *done is 0 at the end of the file.
 bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done);
-// Back to the first byte.
+// To `offset` bytes from the start; RewindFile to the first byte.
+bool SeekFile(FileHandle file, uint64_t offset);
 bool RewindFile(FileHandle file);
 
 // Whole-file buffers: zero-filled page memory. Alloc does nothing and returns false when the

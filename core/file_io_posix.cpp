@@ -155,9 +155,14 @@ bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done)
     return true;
 }
 
+bool SeekFile(FileHandle file, uint64_t offset)
+{
+    return lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
 bool RewindFile(FileHandle file)
 {
-    return lseek(Fd(file), 0, SEEK_SET) == 0;
+    return SeekFile(file, 0);
 }
 
 bool AllocPageBuffer(void** pointer, size_t size)

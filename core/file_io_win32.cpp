@@ -118,11 +118,16 @@ bool ReadChunk(FileHandle file, void* buffer, size_t count, size_t* done)
     return true;
 }
 
+bool SeekFile(FileHandle file, uint64_t offset)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
 bool RewindFile(FileHandle file)
 {
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
+    return SeekFile(file, 0);
 }
 
 bool AllocPageBuffer(void** pointer, size_t size)

@@ -406,6 +406,19 @@ bool SettingsDocument::SetValue(const char* section, const char* key, const char
     return true;
 }
 
+bool SettingsDocument::DeleteKey(const char* section, const char* key)
+{
+    SettingsEntry* entry = FindEntry(section, key);
+    if (entry == nullptr)
+        return false;
+    SettingsSection* owner = current_;  // the lookup left the entry's section current
+    (entry->prev != nullptr ? entry->prev->next : owner->firstEntry) = entry->next;
+    (entry->next != nullptr ? entry->next->prev : owner->lastEntry) = entry->prev;
+    --owner->entryCount;
+    FreeEntry(entry);
+    return true;
+}
+
 bool SettingsDocument::InsertLine(const char* section, int position, const char* text)
 {
     if (text == nullptr)
@@ -557,4 +570,13 @@ bool SettingsScope::Set(const char* key, const char* value) const
     if (section_ != nullptr)
         document_->MakeCurrent(section_);
     return document_->SetValue(nullptr, key, value);
+}
+
+bool SettingsScope::Remove(const char* key) const
+{
+    if (document_ == nullptr)
+        return false;
+    if (section_ != nullptr)
+        document_->MakeCurrent(section_);
+    return document_->DeleteKey(nullptr, key);
 }

@@ -49,6 +49,8 @@ public:
     SettingsEntry* FirstEntry(const char* section);
     const char* GetValue(const char* section, const char* key);
     bool SetValue(const char* section, const char* key, const char* value);
+    // Removes the first line with `key`; false when there is none.
+    bool DeleteKey(const char* section, const char* key);
     bool InsertLine(const char* section, int position, const char* text);
     bool GetInt(const char* section, const char* key, int* out);
     bool SetInt(const char* section, const char* key, int value);
@@ -92,6 +94,7 @@ public:
     bool Open(SettingsDocument* document, const char* sectionName, const SettingsScope* parent);
     const char* Get(const char* key) const;
     bool Set(const char* key, const char* value) const;
+    bool Remove(const char* key) const;
     const SettingsScope* Parent() const { return parent_; }
 
 private:

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "core/text_utf8.h"
+
 namespace {
 const UINT kCodePage = 932;
 }
@@ -38,4 +40,25 @@ std::wstring Widen(const char* text)
     MultiByteToWideChar(kCodePage, 0, text, -1, &wide[0], size);
     wide.resize(size - 1);
     return wide;
+}
+
+bool Cp932ToUtf8(const char* text, std::string* utf8)
+{
+    utf8->clear();
+    if (text[0] == '\0')
+        return true;
+    // Unlike Widen, an invalid byte fails instead of becoming a default character.
+    int wideSize = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (wideSize <= 1)
+        return false;
+    std::wstring wide(wideSize, L'\0');
+    MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, text, -1, &wide[0], wideSize);
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return false;
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &out[0], size, nullptr, nullptr);
+    out.resize(size - 1);
+    utf8->swap(out);
+    return true;
 }

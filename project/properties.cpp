@@ -7,6 +7,7 @@
 #include "core/format_text.h"
 #include "core/report.h"
 #include "core/settings_document.h"
+#include "project/archive_settings.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_view.h"
@@ -25,18 +26,25 @@ const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, con
     return nullptr;
 }
 
+bool OpenPropertyScopes(SettingsScope* application, SettingsScope* project)
+{
+    if (AppSettings == nullptr || !application->Open(AppSettings, kPropertySection, nullptr))
+        return false;
+    return project == nullptr ||
+           (ProjectDocument != nullptr &&
+            project->Open(ProjectDocument, kPropertySection, application));
+}
+
 void ApplyProjectProperties()
 {
     ProjectNode* root = ProjectRoot();
     root->level = -1;
     root->password = nullptr;
     root->ownsPassword = 0;
-    if (AppSettings == nullptr || ProjectDocument == nullptr)
-        return;
     SettingsScope application;
-    application.Open(AppSettings, kPropertySection, nullptr);
     SettingsScope project;
-    project.Open(ProjectDocument, kPropertySection, &application);
+    if (!OpenPropertyScopes(&application, &project))
+        return;
     if (const char* level = LayeredLookup(&project, "COMPLEVELENABLE", "COMPRESSLEVEL"))
         root->level = LeadingDecimal(level);
     const char* password = LayeredLookup(&project, "PASSWORDENABLE", "PASSWORD");
@@ -108,8 +116,12 @@ void EntryStatusText(const ProjectNode* node, char* buffer, size_t size)
     else
         FormatText(levelText, sizeof levelText, "%d", level);
     const char* password = EffectivePassword(node);
-    FormatText(buffer, size, "圧縮レベル:%s パスワード:%s", levelText,
-               password != nullptr ? password : "");
+    // An empty password means none: the encryption method does not apply to the entry.
+    bool encrypted = password != nullptr && password[0] != '\0';
+    char options[64];
+    ArchiveOptionsStatus(EffectiveArchiveOptions(), encrypted, options, sizeof options);
+    FormatText(buffer, size, "圧縮レベル:%s パスワード:%s%s", levelText,
+               password != nullptr ? password : "", options);
 }
 
 void ShowEntryStatus(ProjectNode* node)

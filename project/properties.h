@@ -17,6 +17,11 @@ extern const char kPropertySection[];
 // scope gives its value whatever its switch says. None when the deciding scope lacks the key.
 const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, const char* valueKey);
 
+// Opens `application` on the PROPERTY section of AppSettings and, when given, `project` on that of
+// ProjectDocument with the application's as its parent. False when a document is missing or its
+// section cannot be made.
+bool OpenPropertyScopes(SettingsScope* application, SettingsScope* project);
+
 // Refreshes the project root's level and password from the PROPERTY sections of AppSettings and
 // ProjectDocument.
 void ApplyProjectProperties();
@@ -39,7 +44,8 @@ void ReportUnstorablePassword();
 bool SetOwnPassword(ProjectNode* node, const char* password);
 
 // The status-bar line of an entry's effective settings: "圧縮レベル:%s パスワード:%s" with the
-// level ("-" when none or outside 0 to 9) and the password in clear (empty when none).
+// level ("-" when none or outside 0 to 9) and the password in clear (empty when none), followed
+// by the archive options that differ from the original behaviour.
 void EntryStatusText(const ProjectNode* node, char* buffer, size_t size);
 // Shows that line in the status bar; with none, for the entry shown last.
 void ShowEntryStatus(ProjectNode* node);

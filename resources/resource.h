@@ -32,6 +32,8 @@
 #define IDC_DELETE_ENTRY 40013
 #define IDC_HELP_FILE 40014
 #define IDC_ABOUT 40015
+#define IDC_APP_OPTIONS 40016
+#define IDC_PROJECT_OPTIONS 40017
 
 // The compression job's progress dialog; its close button is IDOK.
 #define IDD_COMPRESS_JOB 107
@@ -49,3 +51,13 @@
 #define IDC_LEVEL_ENABLE 1006
 #define IDC_PASSWORD_ENABLE 1007
 #define IDC_PASSWORD_TEXT 1008
+
+// The archive options dialog, for the application and for the project alike: a check box that
+// switches the own value on and a list of choices per option.
+#define IDD_ARCHIVE_OPTIONS 117
+#define IDC_NAMECODE_ENABLE 1040
+#define IDC_NAMECODE_CHOICE 1041
+#define IDC_ENCRYPTION_ENABLE 1042
+#define IDC_ENCRYPTION_CHOICE 1043
+#define IDC_VERIFY_ENABLE 1044
+#define IDC_VERIFY_CHOICE 1045

@@ -43,8 +43,9 @@ def _filelist(entries, lines):
     lines.append("\t\t\t<")
 
 
-def project_text(name, entries, level=None, password=None):
-    """The document as text. `level` and `password` switch the project's own settings on."""
+def project_text(name, entries, level=None, password=None, options=None):
+    """The document as text. `level` and `password` switch the project's own settings on;
+    `options` adds keys (NAMECODE, ENCRYPTION, VERIFY) to its PROPERTY section."""
     lines = [
         "[INFOMATION]",
         "APPLICATIONNAME=packwrenプロジェクト",
@@ -54,6 +55,7 @@ def project_text(name, entries, level=None, password=None):
         "COMPRESSLEVEL=%d" % (level if level is not None else -1),
         "PASSWORDENABLE=%d" % (password is not None),
         "PASSWORD=%s" % (password or ""),
+    ] + ["%s=%s" % item for item in (options or {}).items()] + [
         "[PROJECT]",
         "PROJECTNAME=%s" % name,
         "[FILELIST]",
@@ -62,12 +64,12 @@ def project_text(name, entries, level=None, password=None):
     return "".join(line + "\r\n" for line in lines)
 
 
-def write_project(path, name, entries, level=None, password=None):
+def write_project(path, name, entries, level=None, password=None, options=None):
     with open(path, "wb") as out:
-        out.write(project_text(name, entries, level, password).encode("cp932"))
+        out.write(project_text(name, entries, level, password, options).encode("cp932"))
 
 
-def write_settings(path, level=None, password=None):
+def write_settings(path, level=None, password=None, options=None):
     """An application settings file (packwren.ini) with default level and password."""
     lines = ["[INFOMATION]", "APPLICATIONNAME=packwren設定ファイル", "APPLICATIONVERSION=1.0.0",
              "[PROPERTY]"]
@@ -75,5 +77,6 @@ def write_settings(path, level=None, password=None):
         lines += ["COMPLEVELENABLE=1", "COMPRESSLEVEL=%d" % level]
     if password is not None:
         lines += ["PASSWORDENABLE=1", "PASSWORD=%s" % password]
+    lines += ["%s=%s" % item for item in (options or {}).items()]
     with open(path, "wb") as out:
         out.write("".join(line + "\r\n" for line in lines).encode("cp932"))

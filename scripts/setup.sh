@@ -5,9 +5,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 
+# nettle-dev: AES and HMAC for the native build; libgnutls30: Wine's bcrypt.dll does AES through
+# it, and wine only recommends it.
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          mingw-w64-x86-64-dev libz-mingw-w64-dev zlib1g-dev googletest
-          wine wine64 locales unzip 7zip zip python3
+          mingw-w64-x86-64-dev libz-mingw-w64-dev zlib1g-dev nettle-dev googletest
+          wine wine64 libgnutls30 locales unzip 7zip zip libarchive-tools python3
           clang libclang-rt-14-dev)  # the fuzz targets: clang with libFuzzer and its sanitizers
 missing=()
 for p in "${packages[@]}"; do

@@ -17,6 +17,7 @@
 #include "ui/compress_job.h"
 #include "ui/file_list.h"
 #include "ui/folder_tree.h"
+#include "ui/options_dialog.h"
 #include "ui/pane_view.h"
 #include "ui/property_dialog.h"
 #include "ui/shell_dialogs.h"
@@ -135,6 +136,12 @@ bool OnCommand(HWND window, int command, LRESULT* result)
         return false;
     case IDC_PROJECT_SETTINGS:
         EditProjectSettings();
+        return false;
+    case IDC_APP_OPTIONS:
+        EditApplicationOptions();
+        return false;
+    case IDC_PROJECT_OPTIONS:
+        EditProjectOptions();
         return false;
     case IDC_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);

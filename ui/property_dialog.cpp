@@ -50,16 +50,9 @@ bool SwitchOn(const SettingsScope& scope, const char* key)
     return value != nullptr && value[0] == '1';
 }
 
-// A missing box (the defaults dialog has no password row) reads as cleared.
-bool BoxChecked(HWND dialog, int box)
-{
-    return IsDlgButtonChecked(dialog, box) == BST_CHECKED;
-}
-
 void EnableValueControl(HWND dialog, const PropertyBinding& row, bool on)
 {
-    if (HWND control = GetDlgItem(dialog, row.valueControl))
-        EnableWindow(control, on);
+    EnableDialogItem(dialog, row.valueControl, on);
 }
 
 void SetLevelText(HWND dialog, int level)
@@ -236,12 +229,19 @@ INT_PTR OnCommand(HWND dialog, int id, int code)
 
 }  // namespace
 
-void SetPropertyDialogScope(const SettingsScope* scope)
+// A missing box (the defaults dialog has no password row) reads as cleared.
+bool BoxChecked(HWND dialog, int box)
 {
-    g_state.scope = scope;
+    return IsDlgButtonChecked(dialog, box) == BST_CHECKED;
 }
 
-int ShowPropertyDialog(int dialogId, const SettingsScope& scope)
+void EnableDialogItem(HWND dialog, int id, bool on)
+{
+    if (HWND control = GetDlgItem(dialog, id))
+        EnableWindow(control, on);
+}
+
+int RunSettingsDialog(int dialogId, DLGPROC procedure, LPARAM parameter)
 {
     // Without the main window nothing has registered the trackbar's class yet.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
@@ -250,12 +250,22 @@ int ShowPropertyDialog(int dialogId, const SettingsScope& scope)
         g_mainWindow != nullptr
             ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(g_mainWindow, GWLP_HINSTANCE))
             : GetModuleHandleA(nullptr);
+    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(dialogId), g_mainWindow,
+                                            procedure, parameter));
+}
+
+void SetPropertyDialogScope(const SettingsScope* scope)
+{
+    g_state.scope = scope;
+}
+
+int ShowPropertyDialog(int dialogId, const SettingsScope& scope)
+{
     SetPropertyDialogScope(&scope);
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(dialogId), g_mainWindow,
-                                     PropertyDialogProc, 0);
+    int result = RunSettingsDialog(dialogId, PropertyDialogProc, 0);
     // The scope is the caller's and goes with it.
     SetPropertyDialogScope(nullptr);
-    return static_cast<int>(result);
+    return result;
 }
 
 INT_PTR CALLBACK PropertyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -311,7 +321,7 @@ void StorePropertyControls(HWND dialog, const SettingsScope& scope)
 void EditApplicationDefaults()
 {
     SettingsScope application;
-    if (AppSettings == nullptr || !application.Open(AppSettings, kPropertySection, nullptr))
+    if (!OpenPropertyScopes(&application, nullptr))
         return;
     ShowPropertyDialog(IDD_APP_SETTINGS, application);
     ShowEntryStatus(nullptr);
@@ -321,9 +331,7 @@ void EditProjectSettings()
 {
     SettingsScope application;
     SettingsScope project;
-    if (AppSettings == nullptr || ProjectDocument == nullptr ||
-        !application.Open(AppSettings, kPropertySection, nullptr) ||
-        !project.Open(ProjectDocument, kPropertySection, &application))
+    if (!OpenPropertyScopes(&application, &project))
         return;
     ShowPropertyDialog(IDD_PROJECT_SETTINGS, project);
     // Whatever the result: the dialog may not have opened, and the root must still be current.

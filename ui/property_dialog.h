@@ -33,3 +33,12 @@ void EditProjectSettings();
 
 // The entry dialog as EditEntryProperties runs it (an EntryDialog).
 int RunEntryDialog(int dialogId, const SettingsScope& own);
+
+// Shared with the options dialog, which follows the same pattern.
+// Runs dialog `dialogId` modally over the main window (or over none before it exists); the
+// dialog's result, or a value other than 1 and 2 when it could not be shown.
+int RunSettingsDialog(int dialogId, DLGPROC procedure, LPARAM parameter);
+// A missing box reads as cleared.
+bool BoxChecked(HWND dialog, int box);
+// Enables or disables a control; a missing one is left alone.
+void EnableDialogItem(HWND dialog, int id, bool on);

@@ -261,19 +261,15 @@ TEST_F(ArchiveBuild, PasswordsComeFromFoldersAndFilesAndAnEmptyOneSwitchesEncryp
 // after that folder.
 TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
 {
-    const std::string big = dir.Join("big");
     const std::string fault = Source("fault", RandomBytes(100000, 5));
-    ASSERT_TRUE(MakeSparseFile(big, 0x100000000ull));
     struct Row {
         std::string name, source;
         int level;
-        std::string line;   // "%s" stands for the full name and the source path
-        std::string shown;  // the name as the line shows it, when not the name itself
+        std::string line;  // "%s" stands for the full name and the source path
     } rows[] = {
         {"missing", dir.Join("missing"), -1, "error : 見つかりません : %s\r\n"},
         {"no-path", "", -1, "error : 見つかりません : %s\r\n"},
         {"a-folder", dir.MakeDir("folder"), -1, "error : 使用中です : %s\r\n"},
-        {"too-big", big, -1, "error : 4GB以上のファイルは格納できません : %s\r\n"},
         {"read-fault", fault, 6, "error : %s\r\n"},
         {"level-12", Source("l12", "x"), 12, "error : %s\r\n"},
         {"", Source("e", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
@@ -282,7 +278,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         {"a/b", Source("s", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a\\b", Source("b", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         // A lead byte at the end is left out of the line: it would take the "(" with it.
-        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n", "half"},
+        {"half\x83", Source("h", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         // Drives, streams, what Windows trims to "." or "..", and a "/" after a lead byte.
         {"C:x.txt", Source("c", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"a.txt:stream", Source("st", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
@@ -307,8 +303,8 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
 
         EXPECT_EQ(Build(), 1);
         std::string expected = row.line;
-        expected.replace(expected.find("%s"), 2,
-                         "F/" + (row.shown.empty() ? row.name : row.shown) + "(" + row.source + ")");
+        std::string shown = row.name == "half\x83" ? "half" : row.name;
+        expected.replace(expected.find("%s"), 2, "F/" + shown + "(" + row.source + ")");
         EXPECT_EQ(report.log, expected);
         EXPECT_EQ(report.steps, 3);
         ZipParsed parsed = Read();
@@ -427,6 +423,37 @@ TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
         EXPECT_EQ(Names(Read()), (std::vector<std::string>{"before"}));
     }
 }
+
+// A pipe stands in for a file that measured nothing and grows past 4 GiB while it is read: its
+// entry, begun without ZIP64 sizes, is dropped and the line says why.
+TEST_F(ArchiveBuild, AFileThatGrowsPastFourGibibytesWhileReadFailsWithItsLine)
+{
+    signal(SIGPIPE, SIG_IGN);
+    SparseSink sparse;
+    zlib_filefunc_def def{OpenSparseSink, &sparse};
+    SetArchiveOutputForTesting(&def);
+    std::string pipePath = dir.Join("growing");
+    ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+    tree.File(tree.Root(), "before", Source("before", "b"));
+    tree.File(tree.Root(), "growing", pipePath, 0);
+    std::thread writer([&] {
+        int fd = open(pipePath.c_str(), O_WRONLY);
+        const std::string zeros(1 << 20, '\0');
+        // Stops with EPIPE once the builder has given up on it.
+        for (uint64_t sent = 0; sent <= 0xFFFFFFFFu; sent += zeros.size()) {
+            if (write(fd, zeros.data(), zeros.size()) < 0)
+                break;
+        }
+        close(fd);
+    });
+    int result = Build();
+    writer.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(report.log, "error : 読み込み中に4GBを超えました : growing(" + pipePath + ")\r\n");
+    ZipParsed parsed;
+    ASSERT_TRUE(ParseZip(sparse, &parsed));
+    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"before"}));
+}
 #endif
 
 // The archive replaces the target only once it is complete: a failed, aborted or refused build
@@ -488,6 +515,63 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
     EXPECT_EQ(dir.ListNames().find("~"), std::string::npos);
 }
 
+// What a fault does to the finished temporary archive before it is read back.
+std::string g_fault;
+void InjectFault(const char* path)
+{
+    std::string bytes = ReadWholeFile(path);
+    if (g_fault == "data")
+        bytes[45] ^= 1;  // the data of "stored.txt", the first entry
+    else if (g_fault == "name")
+        bytes[bytes.rfind("deflated.txt")] = 'D';  // the central record's copy
+    else if (g_fault == "cut")
+        bytes.pop_back();
+    else if (g_fault == "password")
+        bytes[bytes.find("secret.txt") + 10 + 5] ^= 0x40;  // the encryption header
+    FILE* file = fopen(path, "wb");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+// The read-back passes what the build wrote, and catches a fault in any part of the archive,
+// which then never replaces the target.
+TEST_F(ArchiveBuild, TheReadBackCatchesAFaultBeforeTheTargetIsReplaced)
+{
+    tree.File(tree.Root(), "stored.txt", Source("s", "hello, stored world"), 0);
+    tree.File(tree.Root(), "deflated.txt", Source("d", CompressibleText(200000)), 6);
+    tree.File(tree.Root(), "empty", Source("e", ""), 6);
+    tree.File(tree.Root(), "secret.txt", Source("p", CompressibleText(5000)), 9, "pw");
+    SetBeforeVerifyForTesting(InjectFault);
+    ArchiveOptions verify;
+    verify.verify = 1;
+    struct Row {
+        const char* fault;
+        std::string log;
+    } rows[] = {
+        {"data", "error : 検査で誤りが見つかりました(CRC) : stored.txt\r\n"
+                 "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"name", "error : 検査で誤りが見つかりました(名前) : deflated.txt\r\n"
+                 "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"password", "error : 検査で誤りが見つかりました(パスワード) : secret.txt\r\n"
+                     "検査で 1 ファイルに誤りが見つかりました\r\n"},
+        {"cut", "error : 検査で誤りが見つかりました(書庫の構造)\r\n"},
+        {"", "検査しました : 4 ファイル\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        g_fault = row.fault;
+        report = CollectingReporter();
+        dir.WriteFile("out.zip", "previous");
+        ResetArchiveAbort();
+        EXPECT_EQ(BuildArchive(out.c_str(), &report, verify), g_fault.empty() ? 0 : 1);
+        std::string kept = "前の書庫はそのまま残しました : " + out + "\r\n";
+        EXPECT_EQ(report.log, row.log + (g_fault.empty() ? "" : kept));
+        EXPECT_EQ(ReadWholeFile(out) == "previous", !g_fault.empty());
+    }
+    SetBeforeVerifyForTesting(nullptr);
+    EXPECT_EQ(Read({{"secret.txt", "pw"}}).entries.size(), 4u);
+}
+
 TEST_F(ArchiveBuild, AnArchiveThatCannotBeFinishedFailsTheBuild)
 {
     // Everything fits in the writer's buffer, so the first write is the close's.
@@ -527,40 +611,43 @@ TEST_F(ArchiveBuild, AWriteErrorFailsTheFileThoseAfterItAndTheArchive)
                               ")\r\nerror : 書庫を書き終えられません : " + out + "\r\n");
 }
 
-TEST_F(ArchiveBuild, AnArchiveWouldPassFourGibibytes)
+// The output claims almost 4 GiB before the archive: entries, a store fallback, an encrypted
+// entry and the cut after the end records all cross the mark.
+TEST_F(ArchiveBuild, AnArchiveGoesPastFourGibibytes)
 {
-    // The output claims almost 4 GiB before the archive.
-    Sink sink;
+    KeepInMemory();
     sink.base = 0xFFFFFFFFu - 3000;
-    zlib_filefunc_def def{OpenSink, &sink};
-    SetArchiveOutputForTesting(&def);
-    std::string fits = Source("fits", RandomBytes(1000, 1));
-    std::string tooMuch = Source("too-much", RandomBytes(2000, 2));
-    tree.File(tree.Root(), "fits", fits, 0);
-    tree.File(tree.Root(), "too-much", tooMuch, 0);
-    tree.File(tree.Root(), "compressed", tooMuch, 9);
-    EXPECT_EQ(Build(), 1);
-    EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : too-much(" + tooMuch +
-                              ")\r\nerror : 書庫が4GBか65535ファイルを超えます : compressed(" +
-                              tooMuch + ")\r\n");
+    std::string noise = Source("noise", RandomBytes(5000, 2));
+    tree.File(tree.Root(), "before", Source("before", RandomBytes(1000, 1)), 0);
+    tree.File(tree.Root(), "crossing", noise, 0);
+    tree.File(tree.Root(), "secret", Source("text", CompressibleText(9000)), 6, "pw");
+    tree.File(tree.Root(), "fallback", noise, 9);
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(report.log, "");
     ZipParsed parsed;
-    ASSERT_TRUE(ParseZip(sink.bytes, &parsed, nullptr, sink.base));
-    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"fits"}));
-    EXPECT_LE(sink.highWater, 0xFFFFFFFFu);
+    ASSERT_TRUE(ParseZip(sink.bytes, &parsed, "pw", sink.base));
+    EXPECT_EQ(Names(parsed), (std::vector<std::string>{"before", "crossing", "secret", "fallback"}));
+    EXPECT_TRUE(parsed.zip64End);
+    EXPECT_EQ(parsed.entries[3].method, 0u);
+    EXPECT_EQ(parsed.entries[3].data, RandomBytes(5000, 2));
+    ExpectReadersAccept(sink.bytes, parsed, "pw", sink.base);
 }
 
-TEST_F(ArchiveBuild, TakesAtMost65535Files)
+// The count goes into the ZIP64 end record, which the read-back finds as well.
+TEST_F(ArchiveBuild, TakesMoreThan65535Files)
 {
     std::string source = Source("empty", "");
     for (int i = 0; i < 65536; ++i)
         tree.File(tree.Root(), std::to_string(i), source, 0);
-    KeepInMemory();
-    EXPECT_EQ(Build(), 1);
-    EXPECT_EQ(report.log, "error : 書庫が4GBか65535ファイルを超えます : 65535(" + source + ")\r\n");
+    ArchiveOptions verify;
+    verify.verify = 1;
+    ResetArchiveAbort();
+    EXPECT_EQ(BuildArchive(out.c_str(), &report, verify), 0);
+    EXPECT_EQ(report.log, "検査しました : 65536 ファイル\r\n");
     EXPECT_EQ(report.steps, 65536);
     ZipParsed parsed = Read();
-    EXPECT_EQ(parsed.entries.size(), 65535u);
-    ExpectReadersAccept(sink.bytes, parsed, nullptr);
+    EXPECT_EQ(parsed.entries.size(), 65536u);
+    EXPECT_TRUE(parsed.zip64End);
 }
 
 }  // namespace

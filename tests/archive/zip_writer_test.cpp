@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/archive_builder.h"
 #include "archive/zip_crypt.h"
+#include "archive/zip_verify.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/zip_check.h"
 
 namespace {
@@ -22,14 +27,15 @@ uint32_t Crc(const std::string& data)
 
 // Adds one entry the way the archive builder does: CRC pre-pass for a password, stored at level 0.
 int AddEntry(zipFile zf, const std::string& name, const std::string& data, int level,
-             const char* password = nullptr, uint32_t attributes = 0x20)
+             const char* password = nullptr, uint32_t attributes = 0x20, int zip64 = 0)
 {
     zip_fileinfo info{};
     info.dosDate = kDosDate;
     info.external_fa = attributes;
-    int err = zipOpenNewFileInZip3(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                   level != 0 ? Z_DEFLATED : 0, level, 0, -MAX_WBITS, 8,
-                                   Z_DEFAULT_STRATEGY, password, password ? Crc(data) : 0);
+    int err = zipOpenNewFileInZip3_64(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                      level != 0 ? Z_DEFLATED : 0, level, 0, -MAX_WBITS, 8,
+                                      Z_DEFAULT_STRATEGY, password, password ? Crc(data) : 0,
+                                      zip64);
     for (size_t at = 0; err == ZIP_OK && at < data.size(); at += 16384) {
         size_t chunk = std::min<size_t>(16384, data.size() - at);
         err = zipWriteInFileInZip(zf, data.data() + at, static_cast<unsigned>(chunk));
@@ -77,6 +83,12 @@ protected:
 
     Sink sink;
     zipFile zf = nullptr;
+};
+
+struct LineLog : BuildReporter {
+    void LogLine(const char* line) override { lines += line; }
+    void Step() override {}
+    std::string lines;
 };
 
 uint32_t U16(const std::string& b, size_t at)
@@ -200,8 +212,9 @@ TEST_F(ZipWriter, LastFileGainIsCompressorInputMinusOutput)
 
 // The last entry goes whether it is still open (a small one inside the write buffer, a large one
 // by seeking back) or closed (the builder's store fallback, tried with and without a stored copy
-// after it); what follows takes its place and the archive still ends at its end record. (The
-// builder's tests end an archive with a fallback on a real file.)
+// after it, also with ZIP64 sizes across the 4 GiB mark); what follows takes its place and the
+// archive still ends at its end record. (The builder's tests end an archive with a fallback on a
+// real file.)
 TEST_F(ZipWriter, RemovesTheLastEntryOpenOrClosed)
 {
     EXPECT_EQ(zipRemoveLastFile(nullptr), ZIP_PARAMERROR);
@@ -212,17 +225,24 @@ TEST_F(ZipWriter, RemovesTheLastEntryOpenOrClosed)
         bool closed;
         const char* password;
         bool another;
-    } rows[] = {{100, false, nullptr, true},  {300000, false, nullptr, true},
-                {100000, true, nullptr, true}, {100000, true, "pw", true},
-                {100000, true, nullptr, false}};
+        int zip64;
+        uint64_t base;
+    } rows[] = {{100, false, nullptr, true, 0, 0},  {300000, false, nullptr, true, 0, 0},
+                {100000, true, nullptr, true, 0, 0}, {100000, true, "pw", true, 0, 0},
+                {100000, true, nullptr, false, 0, 0},
+                {100000, true, "pw", true, 1, kLimit - 50000},
+                {100000, true, nullptr, false, 1, kLimit - 50000}};
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.size << (row.closed ? " closed" : " open"));
-        Open();
+        SCOPED_TRACE(testing::Message() << row.size << (row.closed ? " closed" : " open")
+                                        << (row.zip64 ? " zip64" : ""));
+        Sink fresh;
+        fresh.base = row.base;
+        Open(fresh);
         EXPECT_EQ(zipRemoveLastFile(zf), ZIP_PARAMERROR);  // nothing to remove yet
         ASSERT_EQ(Add("kept", "alpha", 6), ZIP_OK);
         const std::string data = noise.substr(0, row.size);
         if (row.closed) {
-            ASSERT_EQ(Add("removed", data, 9, row.password), ZIP_OK);
+            ASSERT_EQ(AddEntry(zf, "removed", data, 9, row.password, 0x20, row.zip64), ZIP_OK);
             ASSERT_LE(zipLastFileGain(zf), 0);
         } else {
             ASSERT_EQ(OpenEntry(zf, "removed", 9), ZIP_OK);
@@ -234,7 +254,8 @@ TEST_F(ZipWriter, RemovesTheLastEntryOpenOrClosed)
         // After an open entry, the compressor starts afresh for the next.
         const std::string& next = row.closed ? data : text;
         if (row.another) {
-            ASSERT_EQ(Add("next", next, row.closed ? 0 : 9, row.password), ZIP_OK);
+            ASSERT_EQ(AddEntry(zf, "next", next, row.closed ? 0 : 9, row.password, 0x20, row.zip64),
+                      ZIP_OK);
         }
         ZipParsed parsed = Close();
         EXPECT_EQ(sink.bytes.find("removed"), std::string::npos);
@@ -260,45 +281,135 @@ TEST_F(ZipWriter, FinishesAnEntryLeftOpenWhenTheNextOpensOrTheArchiveCloses)
     EXPECT_EQ(parsed.entries[1].data, "left-o");
 }
 
-TEST_F(ZipWriter, NeverPutsAByteAtOrBeyondFourGibibytes)
+// Each row is an archive that needs ZIP64 somewhere; every entry states how its headers must look.
+// The reader checks the rest: markers exactly where a value does not fit, version 45 exactly
+// where a ZIP64 field or a local header past 4 GiB is, the ZIP64 end records exactly when needed.
+TEST_F(ZipWriter, UsesZip64WhereAValueDoesNotFitAndOnlyThere)
 {
-    // The output claims 0xFFFFFFFF - 1100 bytes before the archive; an entry named "n" takes
-    // 31 + 47 bytes of headers and the end record 22, which leaves 1000 bytes for data.
-    Sink nearTheLimit;
-    nearTheLimit.base = kLimit - 1100;
-    struct Row {
+    const uint64_t kFiveGiB = 5ull << 30;
+    struct Entry {
+        const char* name;
+        uint64_t size;  // zeros when over a megabyte, noise otherwise
         int level;
         const char* password;
-        std::string data;
-        bool fits;
-    } rows[] = {{0, nullptr, RandomBytes(1000, 1), true}, {0, nullptr, RandomBytes(1001, 1), false},
-                {0, "pw", RandomBytes(988, 1), true},     {0, "pw", RandomBytes(989, 1), false},
-                {9, nullptr, std::string(100000, 'z'), true},
-                {9, nullptr, RandomBytes(5000, 1), false}};
+        int zip64;
+        unsigned version, central64;
+    };
+    struct Row {
+        const char* what;
+        uint64_t base;
+        std::vector<Entry> entries;
+        bool zip64End;
+    } rows[] = {
+        {"an entry of 5 GiB and one past 4 GiB", 0,
+         {{"big", kFiveGiB, 0, nullptr, 1, 45, kSizeIn64 | kCompressedIn64},
+          {"after", 3000, 6, "pw", 0, 45, kOffsetIn64}},
+         true},
+        {"a directory past 4 GiB", kLimit - 1000,
+         {{"opened-64", 500, 6, nullptr, 1, 45, 0},
+          {"crossing", 2000, 0, nullptr, 0, 20, 0},
+          {"beyond", 3000, 9, "pw", 0, 45, kOffsetIn64}},
+         true},
+        {"ZIP64 sizes in a small archive", 0,
+         {{"small-64", 500, 0, "pw", 1, 45, 0}, {"classic", 500, 6, nullptr, 0, 20, 0}}, false},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.data.size() << " bytes at level " << row.level
-                                        << (row.password ? " encrypted" : ""));
-        Open(nearTheLimit);
-        EXPECT_EQ(Add("n", row.data, row.level, row.password), row.fits ? ZIP_OK : ZIP_PARAMERROR);
-        // Once the data has filled the room, another entry's headers no longer fit either.
-        if (row.fits && row.level == 0) {
-            EXPECT_EQ(Add("m", "", 0), ZIP_PARAMERROR);
+        SCOPED_TRACE(row.what);
+        bool huge = row.entries[0].size > kFiveGiB / 2;
+        SparseSink sparse;
+        Sink fresh;
+        fresh.base = row.base;
+        zlib_filefunc_def def{OpenSparseSink, &sparse};
+        zf = huge ? zipOpen2("sparse", APPEND_STATUS_CREATE, nullptr, &def) : Open(fresh);
+        for (const Entry& e : row.entries) {
+            if (e.size <= (1 << 20)) {
+                ASSERT_EQ(AddEntry(zf, e.name, RandomBytes(e.size, 7), e.level, e.password, 0x20,
+                                   e.zip64),
+                          ZIP_OK);
+                continue;
+            }
+            ASSERT_EQ(zipOpenNewFileInZip3_64(zf, e.name, nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                              0, 0, 0, -MAX_WBITS, 8, 0, nullptr, 0, e.zip64),
+                      ZIP_OK);
+            const std::string zeros(1 << 20, '\0');
+            for (uint64_t left = e.size; left > 0; left -= zeros.size())
+                ASSERT_EQ(zipWriteInFileInZip(zf, zeros.data(), 1 << 20), ZIP_OK);
+            ASSERT_EQ(zipCloseFileInZip(zf), ZIP_OK);
         }
-        ZipParsed parsed = Close();
-        EXPECT_LE(sink.highWater, kLimit);
-        ASSERT_EQ(parsed.entries.size(), row.fits ? 1u : 0u);
-        if (row.fits) {
-            EXPECT_EQ(parsed.entries[0].data, row.data);
+        ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+
+        ZipParsed parsed;
+        if (huge) {
+            ASSERT_TRUE(ParseZip(sparse, &parsed, "pw"));
+            EXPECT_LT(sparse.pages.size(), 10u);  // the counting output stored no gigabytes
+        } else {
+            parsed = Read();
+            // The program's own read-back (the verify option) takes it too, from a file on disk.
+            TempDir disk;
+            std::string path = disk.Join("t.zip");
+            std::unique_ptr<ZipOutput> file(OpenZipFileOutput(path.c_str()));
+            ASSERT_TRUE(file && file->Seek(row.base) &&
+                        file->Write(sink.bytes.data(), sink.bytes.size()) && file->Close());
+            std::vector<WrittenEntry> written;
+            for (const Entry& e : row.entries)
+                written.push_back({e.name, e.password != nullptr ? e.password : ""});
+            LineLog log;
+            std::atomic<int> abort{0};
+            EXPECT_TRUE(VerifyArchive(path.c_str(), written, &log, abort)) << log.lines;
         }
-        if (row.fits && row.level == 0) {
-            EXPECT_EQ(sink.base + sink.bytes.size(), kLimit);
+        EXPECT_EQ(parsed.zip64End, row.zip64End);
+        EXPECT_EQ(parsed.centralOffset > kLimit, row.zip64End);
+        ASSERT_EQ(parsed.entries.size(), row.entries.size());
+        for (size_t i = 0; i < row.entries.size(); ++i) {
+            const Entry& expected = row.entries[i];
+            const ZipEntry& e = parsed.entries[i];
+            EXPECT_EQ(e.name, expected.name);
+            EXPECT_EQ(e.size, expected.size) << e.name;
+            EXPECT_EQ(e.version, expected.version) << e.name;
+            EXPECT_EQ(e.localZip64, expected.zip64 != 0) << e.name;
+            EXPECT_EQ(e.central64, expected.central64) << e.name;
         }
     }
 }
 
-TEST_F(ZipWriter, RefusesAnEntryOfFourGibibytesAndDropsIt)
+// The count field of the end record holds 0xFFFF at most, and that value is the marker itself.
+TEST_F(ZipWriter, CountsEntriesBeyondTheEndRecordsFieldInZip64)
 {
-    // However the broken entry is ended, it must not reach the archive.
+    for (size_t count : {65535u, 65536u}) {
+        SCOPED_TRACE(count);
+        Open();
+        for (size_t i = 0; i < count; ++i)
+            ASSERT_EQ(OpenEntry(zf, std::to_string(i).c_str(), 0), ZIP_OK);
+        ZipParsed parsed = Close(false);  // the end-to-end test has the readers take 70,000
+        EXPECT_TRUE(parsed.zip64End);
+        ASSERT_EQ(parsed.entries.size(), count);
+        EXPECT_EQ(parsed.entries.back().name, std::to_string(count - 1));
+        EXPECT_EQ(parsed.entries.back().version, 20u);
+    }
+}
+
+// The local ZIP64 field is chosen before the data: for what deflate may make of the size, the
+// encryption header and a source that grows while it is read.
+TEST_F(ZipWriter, DecidesOnZip64FromTheSizeBeforeTheData)
+{
+    // The largest size that a sixteenth more still keeps below 0xFFFFFFFF.
+    const uint64_t kEdge = 4042322159u;
+    struct Row {
+        uint64_t size;
+        int method, encrypted, expected;
+    } rows[] = {{0, Z_DEFLATED, 1, 0},           {1ull << 30, Z_DEFLATED, 0, 0},
+                {3500ull << 20, 0, 0, 0},        {3500ull << 20, Z_DEFLATED, 0, 1},
+                {kEdge, 0, 0, 0},                {kEdge, 0, 1, 1},
+                {kEdge + 1, 0, 0, 1},            {5ull << 30, 0, 0, 1}};
+    for (const Row& row : rows)
+        EXPECT_EQ(zipEntryNeedsZip64(row.size, row.method, row.encrypted), row.expected)
+            << row.size << " method " << row.method << " encrypted " << row.encrypted;
+}
+
+// Without the local ZIP64 field (a source that grew past what it measured), however the broken
+// entry is ended, it must not reach the archive.
+TEST_F(ZipWriter, RefusesAnEntryOfFourGibibytesWithoutZip64AndDropsIt)
+{
     enum { kCloseIt, kOpenNext, kCloseArchive };
     for (int ending : {kCloseIt, kOpenNext, kCloseArchive}) {
         Open();

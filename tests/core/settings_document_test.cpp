@@ -273,7 +273,14 @@ TEST(SettingsDocumentEdit, LookupsMoveTheCurrentSectionAndDeletesActOnTheFirst)
     EXPECT_STREQ(document.GetValue("S", "k"), "3");
     EXPECT_TRUE(document.DeleteSection("S"));
     EXPECT_FALSE(document.DeleteSection("S"));
-    EXPECT_EQ(SaveBytes(document, dir), "[A]\r\n[B]\r\n[C]\r\nk=v\r\n");
+    // Keys go from the middle and from the end; lines appended afterwards still land in order.
+    document.SetValue("C", "j", "w");
+    document.SetValue("C", "m", "x");
+    EXPECT_TRUE(document.DeleteKey("C", "j"));
+    EXPECT_TRUE(document.DeleteKey("C", "m"));
+    EXPECT_FALSE(document.DeleteKey("C", "m"));
+    document.SetValue("C", "n", "y");
+    EXPECT_EQ(SaveBytes(document, dir), "[A]\r\n[B]\r\n[C]\r\nk=v\r\nn=y\r\n");
 }
 
 TEST(SettingsDocumentEdit, IntegersAndLists)

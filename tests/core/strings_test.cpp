@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/text_utf8.h"
+
 TEST(StripQuotes, RemovesOnlyAnOpeningQuoteAndItsPartner)
 {
     struct Row {
@@ -93,4 +95,25 @@ TEST(CopyField, CutsAndTerminates)
     memset(destination, 'x', sizeof destination);
     CopyField("ab\0cd", destination, sizeof destination, 5);
     EXPECT_EQ(std::string(destination, 4), std::string("ab\0x", 4));
+}
+
+// Names and passwords in UTF-8: kanji, a trail byte that is "\\" in ASCII, half-width kana; a
+// lone lead byte is refused rather than guessed at.
+TEST(Cp932ToUtf8, ConvertsEveryCharacterOrFails)
+{
+    struct Row {
+        const char* cp932;
+        bool converts;
+        const char* utf8;
+    } rows[] = {
+        {"", true, ""},
+        {"docs/a.txt", true, "docs/a.txt"},
+        {"漢字/表ﾊﾟｯｸ.txt", true, u8"漢字/表ﾊﾟｯｸ.txt"},
+        {"a\x81", false, ""},
+    };
+    for (const Row& row : rows) {
+        std::string utf8 = "left over";
+        EXPECT_EQ(Cp932ToUtf8(row.cp932, &utf8), row.converts) << row.utf8;
+        EXPECT_EQ(utf8, row.utf8);
+    }
 }

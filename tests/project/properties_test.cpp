@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/settings_document.h"
+#include "project/archive_settings.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
 #include "tests/support/project_fixture.h"
@@ -28,6 +29,17 @@ protected:
         SetProperty(project, "PASSWORD", password);
         ApplyProjectProperties();
     }
+    using Keys = std::vector<std::pair<const char*, const char*>>;
+    // Both PROPERTY sections hold exactly these keys.
+    void SetDocuments(const Keys& application, const Keys& projectKeys)
+    {
+        app.Clear();
+        project.Clear();
+        for (auto& [key, value] : application)
+            SetProperty(app, key, value);
+        for (auto& [key, value] : projectKeys)
+            SetProperty(project, key, value);
+    }
     static std::string Status(const ProjectNode* node)
     {
         char text[256];
@@ -41,7 +53,7 @@ protected:
 TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
 {
     struct Row {
-        std::vector<std::pair<const char*, const char*>> application, project;
+        Keys application, project;
         int level;
         const char* password;  // none: absent
     } rows[] = {
@@ -62,12 +74,7 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE("row " + std::to_string(&row - rows));
-        app.Clear();
-        project.Clear();
-        for (auto& [key, value] : row.application)
-            SetProperty(app, key, value);
-        for (auto& [key, value] : row.project)
-            SetProperty(project, key, value);
+        SetDocuments(row.application, row.project);
         ApplyProjectProperties();
         EXPECT_EQ(Root()->level, row.level);
         EXPECT_EQ(Root()->ownsPassword, 0);
@@ -76,6 +83,43 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
         } else {
             EXPECT_STREQ(Root()->password, row.password);
         }
+    }
+}
+
+TEST_F(PropertiesTest, ArchiveOptionsComeFromTheProjectThenTheApplicationAndShowInTheStatus)
+{
+    struct Row {
+        Keys application, project;
+        ArchiveOptions expected;
+        const char* password;  // the entry's own
+        const char* status;
+    } rows[] = {
+        {{}, {}, {0, 0, 0}, "pw", "圧縮レベル:- パスワード:pw"},
+        {{{"NAMECODE", "2"}, {"ENCRYPTION", "1"}, {"VERIFY", "1"}}, {}, {2, 1, 1}, "pw",
+         "圧縮レベル:- パスワード:pw 名前:UTF-8 暗号:AES-256 検査:する"},
+        {{{"NAMECODE", "2"}}, {{"NAMECODE", "1"}}, {1, 0, 0}, "pw",
+         "圧縮レベル:- パスワード:pw 名前:SJIS+Unicode"},
+        // The project's own 0 is a value, not a gap.
+        {{{"NAMECODE", "2"}, {"VERIFY", "1"}}, {{"NAMECODE", "0"}}, {0, 0, 1}, "pw",
+         "圧縮レベル:- パスワード:pw 検査:する"},
+        // Values that are not a choice count as not set, in the project and in the application.
+        {{{"ENCRYPTION", "1"}}, {{"NAMECODE", "3"}, {"ENCRYPTION", " 0"}, {"VERIFY", "1x"}},
+         {0, 1, 0}, "pw", "圧縮レベル:- パスワード:pw 暗号:AES-256"},
+        {{{"NAMECODE", ""}, {"ENCRYPTION", "2"}, {"VERIFY", "-1"}}, {}, {0, 0, 0}, "pw",
+         "圧縮レベル:- パスワード:pw"},
+        // Without a password the encryption method applies to nothing.
+        {{}, {{"ENCRYPTION", "1"}}, {0, 1, 0}, "", "圧縮レベル:- パスワード:"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
+        SetDocuments(row.application, row.project);
+        ArchiveOptions options = EffectiveArchiveOptions();
+        EXPECT_EQ(options.nameCode, row.expected.nameCode);
+        EXPECT_EQ(options.encryption, row.expected.encryption);
+        EXPECT_EQ(options.verify, row.expected.verify);
+        std::string path = "C:\\row" + std::to_string(&row - rows);
+        EXPECT_EQ(Status(InsertChild(Root(), path.c_str(), false, row.password, -1, nullptr, nullptr)),
+                  row.status);
     }
 }
 

@@ -41,9 +41,10 @@ TEST(Resources, MainMenu)
     EXPECT_EQ(MenuItems(GetSubMenu(menu, 0)),
               (std::vector<std::string>{"新規プロジェクト(&N)#40002", "プロジェクトを開く(&O)#40003",
                                         "プロジェクト保存(&S)#40004", "-", "デフォルト設定(&P)...#40009",
-                                        "-", "終了(&X)#40001"}));
+                                        "デフォルト書庫オプション(&A)...#40016", "-", "終了(&X)#40001"}));
     EXPECT_EQ(MenuItems(GetSubMenu(menu, 1)),
-              (std::vector<std::string>{"プロジェクト設定(&P)...#40010", "-", "ZIPファイル出力(&O)...#40007"}));
+              (std::vector<std::string>{"プロジェクト設定(&P)...#40010", "書庫オプション(&A)...#40017", "-",
+                                        "ZIPファイル出力(&O)...#40007"}));
     EXPECT_EQ(MenuItems(GetSubMenu(menu, 2)),
               (std::vector<std::string>{"ヘルプファイルを開く(&H)#40014", "バージョン情報(&A)#40015"}));
     DestroyMenu(menu);

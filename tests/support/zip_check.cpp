@@ -21,6 +21,24 @@ std::string RandomBytes(size_t size, uint32_t seed)
     return bytes;
 }
 
+std::string Hex(const std::string& bytes)
+{
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += "0123456789abcdef"[c >> 4];
+        hex += "0123456789abcdef"[c & 15];
+    }
+    return hex;
+}
+
+std::string Unhex(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
 std::string CompressibleText(size_t size)
 {
     std::string text;
@@ -87,147 +105,81 @@ ZipOutput* OpenSink(void* opaque, const char*)
     return new MemoryOutput(static_cast<Sink*>(opaque));
 }
 
-const ZipEntry* ZipParsed::Find(const std::string& name) const
-{
-    for (const ZipEntry& e : entries) {
-        if (e.name == name)
-            return &e;
-    }
-    return nullptr;
-}
-
 namespace {
 
-uint32_t U16(const std::string& b, size_t at)
-{
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-uint32_t U32(const std::string& b, size_t at)
-{
-    return U16(b, at) | U16(b, at + 2) << 16;
-}
+constexpr uint64_t kPageSize = 64 * 1024;
+const char kZeroPage[kPageSize] = {};
 
-struct PkwareDecryptor {
-    uint32_t k0 = 0x12345678, k1 = 0x23456789, k2 = 0x34567890;
-    explicit PkwareDecryptor(const char* password)
+class SparseOutput : public ZipOutput {
+public:
+    explicit SparseOutput(SparseSink* sink) : sink_(sink) {}
+    bool Write(const void* data, size_t size) override
     {
-        while (*password != '\0')
-            Update(static_cast<unsigned char>(*password++));
+        const char* bytes = static_cast<const char*>(data);
+        while (size > 0) {
+            uint64_t page = pos_ / kPageSize;
+            size_t within = static_cast<size_t>(pos_ % kPageSize);
+            size_t chunk = static_cast<size_t>(std::min<uint64_t>(size, kPageSize - within));
+            auto found = sink_->pages.find(page);
+            if (found != sink_->pages.end())
+                memcpy(&found->second[within], bytes, chunk);
+            else if (memcmp(bytes, kZeroPage, chunk) != 0)
+                memcpy(&(sink_->pages[page] = std::string(kPageSize, '\0'))[within], bytes, chunk);
+            pos_ += chunk;
+            bytes += chunk;
+            size -= chunk;
+        }
+        sink_->size = std::max(sink_->size, pos_);
+        return true;
     }
-    static uint32_t Crc(uint32_t crc, unsigned char byte)
+    bool Seek(uint64_t offset) override
     {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-        return crc;
+        pos_ = offset;
+        return true;
     }
-    void Update(unsigned char plain)
+    bool Tell(uint64_t* offset) override
     {
-        k0 = Crc(k0, plain);
-        k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-        k2 = Crc(k2, static_cast<unsigned char>(k1 >> 24));
+        *offset = pos_;
+        return true;
     }
-    unsigned char Decrypt(unsigned char cipher)
+    bool Truncate() override
     {
-        uint32_t temp = (k2 & 0xFFFF) | 2;
-        unsigned char plain = cipher ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
-        Update(plain);
-        return plain;
+        sink_->size = pos_;
+        sink_->pages.erase(sink_->pages.lower_bound((pos_ + kPageSize - 1) / kPageSize),
+                           sink_->pages.end());
+        auto last = sink_->pages.find(pos_ / kPageSize);
+        if (last != sink_->pages.end()) {
+            size_t within = static_cast<size_t>(pos_ % kPageSize);
+            memset(&last->second[within], 0, kPageSize - within);
+        }
+        return true;
     }
+    bool Close() override { return true; }
+
+private:
+    SparseSink* sink_;
+    uint64_t pos_ = 0;
 };
-
-// `passwordOf` gives the password of an encrypted entry, or none.
-template <typename PasswordOf>
-testing::AssertionResult Parse(const std::string& b, ZipParsed* out, PasswordOf passwordOf,
-                               uint64_t base)
-{
-    auto fail = [](const std::string& why) { return testing::AssertionFailure() << why; };
-    if (b.size() < 22 || U32(b, b.size() - 22) != 0x06054b50)
-        return fail("file does not end with an end record");
-    size_t end = b.size() - 22;
-    uint32_t count = U16(b, end + 8);
-    out->centralSize = U32(b, end + 12);
-    out->centralOffset = U32(b, end + 16);
-    if (U32(b, end + 4) != 0 || U16(b, end + 10) != count || U16(b, end + 20) != 0 ||
-        out->centralOffset - base + out->centralSize != end)
-        return fail("bad end record");
-    size_t at = out->centralOffset - base;
-    uint64_t expectedOffset = base;
-    for (uint32_t i = 0; i < count; ++i) {
-        ZipEntry e;
-        if (U32(b, at) != 0x02014b50 || U16(b, at + 4) != 0 || U16(b, at + 6) != 20 ||
-            U16(b, at + 30) != 0 || U16(b, at + 32) != 0 || U16(b, at + 34) != 0)
-            return fail("bad central record " + std::to_string(i));
-        e.flags = U16(b, at + 8), e.method = U16(b, at + 10), e.dosDate = U32(b, at + 12);
-        e.crc = U32(b, at + 16), e.compressed = U32(b, at + 20), e.size = U32(b, at + 24);
-        e.internal = U16(b, at + 36), e.external = U32(b, at + 38), e.offset = U32(b, at + 42);
-        e.name = b.substr(at + 46, U16(b, at + 28));
-        at += 46 + e.name.size();
-        size_t local = static_cast<size_t>(e.offset - base);
-        if (e.offset != expectedOffset || U32(b, local) != 0x04034b50 || U16(b, local + 4) != 20 ||
-            U16(b, local + 6) != e.flags || U16(b, local + 8) != e.method ||
-            U32(b, local + 10) != e.dosDate || U32(b, local + 14) != e.crc ||
-            U32(b, local + 18) != e.compressed || U32(b, local + 22) != e.size ||
-            U16(b, local + 28) != 0 || b.compare(local + 30, U16(b, local + 26), e.name) != 0)
-            return fail("local header does not match central record of " + e.name);
-        if ((e.flags & ~7u) != 0)
-            return fail("unexpected flags in " + e.name);
-        e.payload = b.substr(local + 30 + e.name.size(), e.compressed);
-        expectedOffset += 30 + e.name.size() + e.compressed;
-        if (e.flags & 1) {
-            const char* password = passwordOf(e.name);
-            if (password == nullptr || e.payload.size() < 12)
-                return fail("encrypted entry " + e.name);
-            PkwareDecryptor keys(password);
-            for (char& c : e.payload)
-                c = static_cast<char>(keys.Decrypt(static_cast<unsigned char>(c)));
-            memcpy(e.cryptCheck, &e.payload[10], 2);
-            e.payload.erase(0, 12);
-        }
-        if (e.method == 0) {
-            e.data = e.payload;
-        } else if (e.method == 8) {
-            z_stream s{};
-            inflateInit2(&s, -MAX_WBITS);
-            e.data.assign(e.size + 1, '\0');
-            s.next_in = reinterpret_cast<Bytef*>(&e.payload[0]);
-            s.avail_in = static_cast<uInt>(e.payload.size());
-            s.next_out = reinterpret_cast<Bytef*>(&e.data[0]);
-            s.avail_out = static_cast<uInt>(e.data.size());
-            int err = inflate(&s, Z_FINISH);
-            e.data.resize(s.total_out);
-            inflateEnd(&s);
-            if (err != Z_STREAM_END || s.avail_in != 0)
-                return fail("deflate stream of " + e.name + " is broken");
-        } else {
-            return fail("unknown method");
-        }
-        if (e.data.size() != e.size ||
-            crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), e.size) != e.crc)
-            return fail("size or CRC-32 of " + e.name);
-        out->entries.push_back(e);
-    }
-    if (expectedOffset != out->centralOffset)
-        return fail("gap before the central directory");
-    return testing::AssertionSuccess();
-}
 
 }  // namespace
 
-testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out, const char* password,
-                                  uint64_t base)
+void SparseSink::Read(uint64_t at, size_t count, std::string* bytes) const
 {
-    return Parse(bytes, out, [password](const std::string&) { return password; }, base);
+    bytes->assign(count, '\0');
+    for (size_t done = 0; done < count;) {
+        uint64_t page = (at + done) / kPageSize;
+        size_t within = static_cast<size_t>((at + done) % kPageSize);
+        size_t chunk = static_cast<size_t>(std::min<uint64_t>(count - done, kPageSize - within));
+        auto found = pages.find(page);
+        if (found != pages.end())
+            memcpy(&(*bytes)[done], &found->second[within], chunk);
+        done += chunk;
+    }
 }
 
-testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
-                                  const PasswordMap& passwords)
+ZipOutput* OpenSparseSink(void* opaque, const char*)
 {
-    auto passwordOf = [&passwords](const std::string& name) -> const char* {
-        auto found = passwords.find(name);
-        return found != passwords.end() ? found->second.c_str() : nullptr;
-    };
-    return Parse(bytes, out, passwordOf, 0);
+    return new SparseOutput(static_cast<SparseSink*>(opaque));
 }
 
 #ifdef _WIN32
@@ -251,16 +203,6 @@ std::string Quote(const std::string& text)
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
-}
-
-std::string Hex(const std::string& bytes)
-{
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += "0123456789abcdef"[c >> 4];
-        hex += "0123456789abcdef"[c & 15];
-    }
-    return hex;
 }
 
 // unzip and 7-Zip test the archive once per password (none for plain entries), each time on the

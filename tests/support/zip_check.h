@@ -11,6 +11,9 @@
 // Test data.
 std::string RandomBytes(size_t size, uint32_t seed);
 std::string CompressibleText(size_t size);
+// Bytes as lower-case hex digits, and back.
+std::string Hex(const std::string& bytes);
+std::string Unhex(const std::string& hex);
 // zlib's raw deflate output at `level` (windowBits -15, memLevel 8, default strategy).
 std::string RawDeflate(const std::string& data, int level);
 
@@ -42,26 +45,50 @@ private:
 // For zlib_filefunc_def::zopen_file with the Sink as opaque.
 ZipOutput* OpenSink(void* opaque, const char* path);
 
+// An output that counts and seeks but keeps only what is not zero, in 64 KiB pages: archives of
+// gigabytes of zeros fit in a few pages (headers and directory). Reads of the rest give zeros.
+struct SparseSink {
+    std::map<uint64_t, std::string> pages;  // by page number
+    uint64_t size = 0;                      // where the file ends
+    void Read(uint64_t at, size_t size, std::string* bytes) const;
+};
+// For zlib_filefunc_def::zopen_file with the SparseSink as opaque.
+ZipOutput* OpenSparseSink(void* opaque, const char* path);
+
 // ---- An independent reader: the layout rules, the APPNOTE decryption and zlib's inflate. ----
 
+// Which values of an entry its central record keeps in the ZIP64 field.
+enum : unsigned { kSizeIn64 = 1, kCompressedIn64 = 2, kOffsetIn64 = 4 };
+
 struct ZipEntry {
-    std::string name, payload, data;  // payload: the stored bytes after decryption
-    uint32_t flags, method, dosDate, crc, compressed, size, internal, external, offset;
+    // payload: the stored bytes after decryption. Both are kept for entries up to 64 MiB; larger
+    // ones are checked as they are read and leave them empty.
+    std::string name, payload, data;
+    uint32_t version, flags, method, dosDate, crc, internal, external;
+    uint64_t compressed, size, offset;
+    bool localZip64;     // the local header carries both sizes in the ZIP64 field
+    unsigned central64;  // kSizeIn64 | kCompressedIn64 | kOffsetIn64
     unsigned char cryptCheck[2];
 };
 struct ZipParsed {
     std::vector<ZipEntry> entries;
-    uint32_t centralOffset = 0, centralSize = 0;
+    uint64_t centralOffset = 0, centralSize = 0;
+    bool zip64End = false;  // the ZIP64 end record and its locator precede the end record
     const ZipEntry* Find(const std::string& name) const;
 };
 // Entry name -> password, for archives whose entries use different passwords.
 using PasswordMap = std::map<std::string, std::string>;
 
 // Parses an archive that starts at `base` and must end with its end record; checks that entries,
-// central directory and end record follow each other without gaps and that every entry's data
-// matches its CRC-32 and sizes. Encrypted entries are read with `password`.
+// central directory and end records follow each other without gaps, that every entry's data
+// matches its CRC-32 and sizes, and the ZIP64 rules: version needed 45 exactly for entries with a
+// ZIP64 field or a local header at 4 GiB or beyond, fixed fields holding the marker exactly when a
+// value does not fit, the ZIP64 end records exactly when the count, the directory's size or its
+// offset do not fit. Encrypted entries are read with `password`.
 testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
                                   const char* password = nullptr, uint64_t base = 0);
+testing::AssertionResult ParseZip(const SparseSink& sink, ZipParsed* out,
+                                  const char* password = nullptr);
 testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
                                   const PasswordMap& passwords);
 

@@ -206,3 +206,92 @@ TEST_F(MainWindowTest, SettingsCommandsOpenTheirDialogsAndRefreshTheStatusLine)
     SendMessageA(Panes().statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
     EXPECT_STREQ(status, "圧縮レベル:2 パスワード:");
 }
+
+TEST_F(MainWindowTest, ArchiveOptionsDialogsShowInheritedChoicesAndStoreOwnOnesOnOk)
+{
+    using Keys = std::vector<std::pair<const char*, const char*>>;
+    struct Step {
+        int control;
+        int choice;  // -1: click the box
+    };
+    struct Row {
+        const char* name;
+        int command;
+        const char* title;
+        Keys application, project;
+        std::vector<Step> steps;
+        int button;
+        // Per option "+" for a checked box with its list enabled, "-" for a cleared box with its
+        // list disabled, then the choice shown: on opening and just before the button is pressed.
+        const char *opened, *pressed;
+        // NAMECODE ENCRYPTION VERIFY of each document afterwards, "-" for a missing key.
+        const char *applicationAfter, *projectAfter, *status;
+    } rows[] = {
+        {"project takes choices of its own", IDC_PROJECT_OPTIONS, "プロジェクトの書庫オプション",
+         {{"NAMECODE", "2"}}, {},
+         {{IDC_NAMECODE_ENABLE, -1}, {IDC_NAMECODE_CHOICE, 1}, {IDC_ENCRYPTION_ENABLE, -1},
+          {IDC_ENCRYPTION_CHOICE, 1}},
+         IDOK, "-2 -0 -0", "+1 +1 -0", "2 - -", "1 1 -", "圧縮レベル:- パスワード: 名前:SJIS+Unicode"},
+        {"a cleared box removes the project's key", IDC_PROJECT_OPTIONS,
+         "プロジェクトの書庫オプション", {{"VERIFY", "0"}}, {{"VERIFY", "1"}, {"ENCRYPTION", "1"}},
+         {{IDC_VERIFY_ENABLE, -1}}, IDOK, "-0 +1 +1", "-0 +1 -0", "- - 0", "- 1 -",
+         "圧縮レベル:- パスワード:"},
+        {"cancel keeps the project's keys", IDC_PROJECT_OPTIONS, "プロジェクトの書庫オプション",
+         {}, {{"NAMECODE", "2"}}, {{IDC_NAMECODE_ENABLE, -1}}, IDCANCEL, "+2 -0 -0", "-0 -0 -0",
+         "- - -", "2 - -", "圧縮レベル:- パスワード: 名前:UTF-8"},
+        {"the application's own choice comes back", IDC_APP_OPTIONS,
+         "パックレンの書庫オプション", {{"NAMECODE", "1"}, {"ENCRYPTION", "7"}}, {},
+         {{IDC_NAMECODE_ENABLE, -1}, {IDC_NAMECODE_ENABLE, -1}, {IDC_VERIFY_ENABLE, -1},
+          {IDC_VERIFY_CHOICE, 1}},
+         IDOK, "+1 -0 -0", "+1 -0 +1", "1 - 1", "- - -",
+         "圧縮レベル:- パスワード: 名前:SJIS+Unicode 検査:する"},
+    };
+    const int boxes[] = {IDC_NAMECODE_ENABLE, IDC_ENCRYPTION_ENABLE, IDC_VERIFY_ENABLE};
+    auto state = [&](HWND dialog) {
+        std::string shown;
+        for (int box : boxes) {
+            bool checked = IsDlgButtonChecked(dialog, box) == BST_CHECKED;
+            bool enabled = IsWindowEnabled(GetDlgItem(dialog, box + 1)) != FALSE;
+            shown += std::string(shown.empty() ? "" : " ") + (checked != enabled ? "?" : checked ? "+" : "-") +
+                     std::to_string(SendDlgItemMessageA(dialog, box + 1, CB_GETCURSEL, 0, 0));
+        }
+        return shown;
+    };
+    auto keys = [](SettingsDocument* document) {
+        std::string text;
+        for (const char* key : {"NAMECODE", "ENCRYPTION", "VERIFY"}) {
+            const char* value = document->GetValue("PROPERTY", key);
+            text += std::string(text.empty() ? "" : " ") + (value != nullptr ? value : "-");
+        }
+        return text;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSettings->DeleteSection("PROPERTY");
+        ProjectDocument->DeleteSection("PROPERTY");
+        for (auto& [key, value] : row.application)
+            AppSettings->SetValue("PROPERTY", key, value);
+        for (auto& [key, value] : row.project)
+            ProjectDocument->SetValue("PROPERTY", key, value);
+        std::string opened, pressed;
+        ModalWatcher watcher(row.title, row.button, 20000, [&](HWND dialog) {
+            opened = state(dialog);
+            for (const Step& step : row.steps) {
+                if (step.choice < 0)
+                    SendDlgItemMessageA(dialog, step.control, BM_CLICK, 0, 0);
+                else
+                    SendDlgItemMessageA(dialog, step.control, CB_SETCURSEL, step.choice, 0);
+            }
+            pressed = state(dialog);
+        });
+        SendMessageA(window, WM_COMMAND, row.command, 0);
+        ASSERT_TRUE(watcher.Wait().found);
+        EXPECT_EQ(opened, row.opened);
+        EXPECT_EQ(pressed, row.pressed);
+        EXPECT_EQ(keys(AppSettings), row.applicationAfter);
+        EXPECT_EQ(keys(ProjectDocument), row.projectAfter);
+        char status[128] = "";
+        SendMessageA(Panes().statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
+        EXPECT_STREQ(status, row.status);
+    }
+}

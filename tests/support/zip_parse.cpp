@@ -1,0 +1,328 @@
+#include "tests/support/zip_check.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+// The test support's own ZIP reader (ParseZip): the layout rules, the APPNOTE decryption and
+// zlib's inflate.
+
+const ZipEntry* ZipParsed::Find(const std::string& name) const
+{
+    for (const ZipEntry& e : entries) {
+        if (e.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+namespace {
+
+constexpr uint64_t kMarker32 = 0xFFFFFFFFu;
+constexpr uint32_t kMarker16 = 0xFFFF;
+constexpr uint64_t kKeptSize = 64 << 20;  // entries up to this size keep payload and data
+constexpr size_t kChunk = 1 << 20;
+
+uint32_t U16(const std::string& b, size_t at)
+{
+    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
+uint32_t U32(const std::string& b, size_t at)
+{
+    return U16(b, at) | U16(b, at + 2) << 16;
+}
+uint64_t U64(const std::string& b, size_t at)
+{
+    return U32(b, at) | static_cast<uint64_t>(U32(b, at + 4)) << 32;
+}
+
+struct PkwareDecryptor {
+    uint32_t k0 = 0x12345678, k1 = 0x23456789, k2 = 0x34567890;
+    explicit PkwareDecryptor(const char* password)
+    {
+        while (*password != '\0')
+            Update(static_cast<unsigned char>(*password++));
+    }
+    static uint32_t Crc(uint32_t crc, unsigned char byte)
+    {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        return crc;
+    }
+    void Update(unsigned char plain)
+    {
+        k0 = Crc(k0, plain);
+        k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+        k2 = Crc(k2, static_cast<unsigned char>(k1 >> 24));
+    }
+    unsigned char Decrypt(unsigned char cipher)
+    {
+        uint32_t temp = (k2 & 0xFFFF) | 2;
+        unsigned char plain = cipher ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
+        Update(plain);
+        return plain;
+    }
+};
+
+// The archive's bytes from `begin` to `end`, whatever holds them.
+struct Image {
+    uint64_t begin, end;
+    std::function<void(uint64_t at, size_t size, std::string* out)> read;
+    bool Get(uint64_t at, uint64_t size, std::string* out) const
+    {
+        if (at < begin || at > end || size > end - at)
+            return false;
+        read(at, static_cast<size_t>(size), out);
+        return true;
+    }
+};
+
+testing::AssertionResult Fail(const std::string& why)
+{
+    return testing::AssertionFailure() << why;
+}
+
+// Reads the entry's data from `at`: decrypts it, inflates it and checks CRC-32 and size.
+testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* password,
+                                  ZipEntry* e)
+{
+    bool keep = e->compressed <= kKeptSize;
+    std::unique_ptr<PkwareDecryptor> keys;
+    uint64_t left = e->compressed;
+    std::string chunk;
+    if (e->flags & 1) {
+        if (password == nullptr || left < 12 || !image.Get(at, 12, &chunk))
+            return Fail("encrypted entry " + e->name);
+        keys.reset(new PkwareDecryptor(password));
+        for (char& c : chunk)
+            c = static_cast<char>(keys->Decrypt(static_cast<unsigned char>(c)));
+        memcpy(e->cryptCheck, &chunk[10], 2);
+        at += 12;
+        left -= 12;
+    }
+    if (e->method != 0 && e->method != 8)
+        return Fail("unknown method");
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t produced = 0;
+    auto take = [&](const char* bytes, size_t size) {
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size));
+        produced += size;
+        if (keep)
+            e->data.append(bytes, size);
+    };
+    z_stream s{};
+    std::unique_ptr<z_stream, int (*)(z_stream*)> ending(nullptr, inflateEnd);
+    if (e->method == 8) {
+        inflateInit2(&s, -MAX_WBITS);
+        ending.reset(&s);
+    }
+    std::string out(e->method == 0 ? 0 : std::min<uint64_t>(kChunk, e->size + 1), '\0');
+    int err = e->method == 0 ? Z_STREAM_END : Z_OK;
+    do {
+        uint64_t size = std::min<uint64_t>(left, kChunk);
+        if (!image.Get(at, size, &chunk))
+            return Fail("data of " + e->name + " beyond the end");
+        at += size;
+        left -= size;
+        if (keys) {
+            for (char& c : chunk)
+                c = static_cast<char>(keys->Decrypt(static_cast<unsigned char>(c)));
+        }
+        if (keep)
+            e->payload += chunk;
+        if (e->method == 0) {
+            take(chunk.data(), chunk.size());
+            continue;
+        }
+        s.next_in = reinterpret_cast<Bytef*>(&chunk[0]);
+        s.avail_in = static_cast<uInt>(chunk.size());
+        do {
+            s.next_out = reinterpret_cast<Bytef*>(&out[0]);
+            s.avail_out = static_cast<uInt>(out.size());
+            err = inflate(&s, Z_NO_FLUSH);
+            take(out.data(), out.size() - s.avail_out);
+        } while (err == Z_OK && (s.avail_in > 0 || s.avail_out == 0));
+        if (err != Z_OK && err != Z_STREAM_END)
+            return Fail("deflate stream of " + e->name + " is broken");
+    } while (left > 0);
+    if (err != Z_STREAM_END || s.avail_in != 0)
+        return Fail("deflate stream of " + e->name + " is broken");
+    if (produced != e->size || crc != e->crc)
+        return Fail("size or CRC-32 of " + e->name);
+    return testing::AssertionSuccess();
+}
+
+// The end records: ZIP64 ones exactly when a value does not fit the classic record.
+testing::AssertionResult ParseEnd(const Image& image, ZipParsed* out, uint64_t* count,
+                                  uint64_t* directoryEnd)
+{
+    std::string end, locator, record;
+    if (!image.Get(image.end - std::min<uint64_t>(22, image.end - image.begin), 22, &end) ||
+        U32(end, 0) != 0x06054b50)
+        return Fail("file does not end with an end record");
+    uint32_t count16 = U16(end, 8), size32 = U32(end, 12), offset32 = U32(end, 16);
+    if (U32(end, 4) != 0 || U16(end, 10) != count16 || U16(end, 20) != 0)
+        return Fail("bad end record");
+    *count = count16;
+    out->centralSize = size32;
+    out->centralOffset = offset32;
+    *directoryEnd = image.end - 22;
+    out->zip64End = image.Get(image.end - 42, 20, &locator) && U32(locator, 0) == 0x07064b50;
+    if (!out->zip64End) {
+        if (count16 == kMarker16 || size32 == kMarker32 || offset32 == kMarker32)
+            return Fail("marker in the end record without ZIP64 end record");
+        return testing::AssertionSuccess();
+    }
+    uint64_t recordOffset = U64(locator, 8);
+    if (U32(locator, 4) != 0 || U32(locator, 16) != 1 || recordOffset != image.end - 42 - 56 ||
+        !image.Get(recordOffset, 56, &record))
+        return Fail("bad ZIP64 end record locator");
+    *count = U64(record, 32);
+    out->centralSize = U64(record, 40);
+    out->centralOffset = U64(record, 48);
+    *directoryEnd = recordOffset;
+    if (U32(record, 0) != 0x06064b50 || U64(record, 4) != 44 || U16(record, 12) != 0 ||
+        U16(record, 14) != 45 || U32(record, 16) != 0 || U32(record, 20) != 0 ||
+        U64(record, 24) != *count)
+        return Fail("bad ZIP64 end record");
+    if (count16 != std::min<uint64_t>(*count, kMarker16) ||
+        size32 != std::min(out->centralSize, kMarker32) ||
+        offset32 != std::min(out->centralOffset, kMarker32))
+        return Fail("end record does not match the ZIP64 end record");
+    if (*count < kMarker16 && out->centralSize < kMarker32 && out->centralOffset < kMarker32)
+        return Fail("ZIP64 end record without need");
+    return testing::AssertionSuccess();
+}
+
+// The central record's ZIP64 field: the values whose fixed field holds the marker, in order.
+testing::AssertionResult ParseCentralField(const std::string& extra, ZipEntry* e)
+{
+    e->central64 = 0;
+    if (extra.empty())
+        return testing::AssertionSuccess();
+    if (extra.size() < 4 || U16(extra, 0) != 1 || U16(extra, 2) + 4u != extra.size())
+        return Fail("extra field of " + e->name + " is not only the ZIP64 field");
+    size_t at = 4;
+    uint64_t* values[] = {&e->size, &e->compressed, &e->offset};
+    for (unsigned i = 0; i < 3; ++i) {
+        if (*values[i] != kMarker32)
+            continue;
+        if (at + 8 > extra.size() || U64(extra, at) < kMarker32)
+            return Fail("ZIP64 field of " + e->name + " does not match its markers");
+        *values[i] = U64(extra, at);
+        e->central64 |= 1u << i;
+        at += 8;
+    }
+    if (at != extra.size() || at == 4)
+        return Fail("ZIP64 field of " + e->name + " does not match its markers");
+    return testing::AssertionSuccess();
+}
+
+// The local header at the entry's offset must say what its central record says: the sizes in
+// its own fields, or both in its ZIP64 field behind markers.
+testing::AssertionResult ParseLocal(const Image& image, ZipEntry* e, uint64_t* dataStart)
+{
+    std::string local, name, extra;
+    if (!image.Get(e->offset, 30, &local) || U32(local, 0) != 0x04034b50 ||
+        U16(local, 4) != e->version || U16(local, 6) != e->flags || U16(local, 8) != e->method ||
+        U32(local, 10) != e->dosDate || U32(local, 14) != e->crc ||
+        !image.Get(e->offset + 30, U16(local, 26), &name) || name != e->name ||
+        !image.Get(e->offset + 30 + name.size(), U16(local, 28), &extra))
+        return Fail("local header does not match central record of " + e->name);
+    e->localZip64 = !extra.empty();
+    bool sizes = e->localZip64
+                     ? extra.size() == 20 && U16(extra, 0) == 1 && U16(extra, 2) == 16 &&
+                           U32(local, 18) == kMarker32 && U32(local, 22) == kMarker32 &&
+                           U64(extra, 4) == e->size && U64(extra, 12) == e->compressed
+                     : U32(local, 18) == e->compressed && U32(local, 22) == e->size;
+    if (!sizes)
+        return Fail("sizes in the local header of " + e->name);
+    if (e->version != (e->localZip64 || e->offset >= kMarker32 ? 45u : 20u))
+        return Fail("version needed of " + e->name);
+    *dataStart = e->offset + 30 + name.size() + extra.size();
+    return testing::AssertionSuccess();
+}
+
+// `passwordOf` gives the password of an encrypted entry, or none.
+template <typename PasswordOf>
+testing::AssertionResult Parse(const Image& image, ZipParsed* out, PasswordOf passwordOf)
+{
+    uint64_t count, directoryEnd;
+    testing::AssertionResult result = ParseEnd(image, out, &count, &directoryEnd);
+    std::string b;
+    if (!result)
+        return result;
+    if (out->centralOffset + out->centralSize != directoryEnd ||
+        !image.Get(out->centralOffset, out->centralSize, &b))
+        return Fail("bad end record");
+    size_t at = 0;
+    uint64_t expectedOffset = image.begin;
+    for (uint64_t i = 0; i < count; ++i) {
+        ZipEntry e;
+        if (at + 46 > b.size() || U32(b, at) != 0x02014b50 || U16(b, at + 4) != 0 ||
+            U16(b, at + 32) != 0 || U16(b, at + 34) != 0 ||
+            at + 46 + U16(b, at + 28) + U16(b, at + 30) > b.size())
+            return Fail("bad central record " + std::to_string(i));
+        e.version = U16(b, at + 6), e.flags = U16(b, at + 8), e.method = U16(b, at + 10);
+        e.dosDate = U32(b, at + 12), e.crc = U32(b, at + 16), e.compressed = U32(b, at + 20);
+        e.size = U32(b, at + 24), e.internal = U16(b, at + 36), e.external = U32(b, at + 38);
+        e.offset = U32(b, at + 42);
+        e.name = b.substr(at + 46, U16(b, at + 28));
+        std::string extra = b.substr(at + 46 + e.name.size(), U16(b, at + 30));
+        at += 46 + e.name.size() + extra.size();
+        uint64_t dataStart;
+        if (!(result = ParseCentralField(extra, &e)) || !(result = ParseLocal(image, &e, &dataStart)))
+            return result;
+        if (e.offset != expectedOffset)
+            return Fail("gap before the local header of " + e.name);
+        if ((e.flags & ~7u) != 0)
+            return Fail("unexpected flags in " + e.name);
+        expectedOffset = dataStart + e.compressed;
+        if (!(result = ReadData(image, dataStart, passwordOf(e.name), &e)))
+            return result;
+        out->entries.push_back(e);
+    }
+    if (at != b.size())
+        return Fail("central directory holds more than its records");
+    if (expectedOffset != out->centralOffset)
+        return Fail("gap before the central directory");
+    return testing::AssertionSuccess();
+}
+
+Image BytesImage(const std::string& bytes, uint64_t base)
+{
+    return Image{base, base + bytes.size(), [&bytes, base](uint64_t at, size_t size, std::string* out) {
+                     out->assign(bytes, static_cast<size_t>(at - base), size);
+                 }};
+}
+
+}  // namespace
+
+testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out, const char* password,
+                                  uint64_t base)
+{
+    return Parse(BytesImage(bytes, base), out,
+                 [password](const std::string&) { return password; });
+}
+
+testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
+                                  const PasswordMap& passwords)
+{
+    auto passwordOf = [&passwords](const std::string& name) -> const char* {
+        auto found = passwords.find(name);
+        return found != passwords.end() ? found->second.c_str() : nullptr;
+    };
+    return Parse(BytesImage(bytes, 0), out, passwordOf);
+}
+
+testing::AssertionResult ParseZip(const SparseSink& sink, ZipParsed* out, const char* password)
+{
+    Image image{0, sink.size, [&sink](uint64_t at, size_t size, std::string* bytes) {
+                    sink.Read(at, size, bytes);
+                }};
+    return Parse(image, out, [password](const std::string&) { return password; });
+}
