@@ -48,7 +48,9 @@ bool IsUsableComponent(const char* name)
 {
     bool dotsAndSpaces = true;
     for (const unsigned char* at = reinterpret_cast<const unsigned char*>(name); *at != 0; ++at) {
-        if (IsLeadByte(*at)) {
+        // 0x80 and 0xFD-0xFF stand alone in code page 932: the byte after them, "\" too, is a
+        // character of its own to an extractor.
+        if (IsLeadByte(*at) && *at != 0x80 && *at < 0xFD) {
             if (!IsTrailByte(at[1]))
                 return false;
             ++at;

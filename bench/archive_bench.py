@@ -6,7 +6,8 @@ files, one of them incompressible. For each, in one run on this machine:
   - packwren.exe in batch mode under Wine, level 6;
   - the floor: deflate_floor.exe under Wine, which reads every file and raw-deflates it with the
     same zlib at level 6 (same toolchain), and writes nothing;
-  - Info-ZIP zip -6, natively.
+  - Info-ZIP zip -6, natively;
+  - packwren again with every file encrypted with AES-256, and again with the read-back.
 Prints the times (median and best of the rounds, the tools taking turns) and the ratios (median
 of the rounds' own ratios), and checks that packwren takes no more than 1.15 times the floor and
 that every deflated entry has the size zlib gives at that level.
@@ -131,8 +132,14 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
     native_zip = os.path.join(work, label + "-infozip.zip")
     total = sum(os.path.getsize(p) for p in files)
 
-    packwren = lambda: timed([WINE_RUN, exe, pwp.windows_path(project), "-o",
-                              pwp.windows_path(archive)], cwd=work)
+    variants = {"packwren": project}
+    for variant, password, options in (("+AES-256", "bench", {"ENCRYPTION": 1}),
+                                       ("+verify", None, {"VERIFY": 1})):
+        variants[variant] = os.path.join(work, label + variant + ".pwp")
+        pwp.write_project(variants[variant], label, entries, LEVEL, password, options)
+    build = lambda variant: timed([WINE_RUN, exe, pwp.windows_path(variants[variant]), "-o",
+                                   pwp.windows_path(archive)], cwd=work)
+    packwren = lambda: build("packwren")
     floor = lambda: timed([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL),
                            pwp.windows_path(sizes)], cwd=work)
 
@@ -143,7 +150,7 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
                      cwd=os.path.dirname(folder))
 
     floor()  # warms the page cache and Wine
-    times = {"packwren": [], "floor": [], "zip": []}
+    times = {"packwren": [], "floor": [], "zip": [], "+AES-256": [], "+verify": []}
     for round_ in range(rounds):
         # Alternating which goes first cancels a drift of the machine's load within a round.
         if round_ % 2 == 0:
@@ -153,14 +160,17 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
             times["floor"].append(floor())
             times["packwren"].append(packwren())
         times["zip"].append(infozip())
+        for variant in ("+AES-256", "+verify"):
+            times[variant].append(build(variant))
     # The machine may be shared: each round's tools run back to back under the same load, so
     # the ratio is taken per round and the median of those is the figure.
     ratio = statistics.median(p / f for p, f in zip(times["packwren"], times["floor"]))
     median = {k: statistics.median(v) for k, v in times.items()}
     best = {k: min(v) for k, v in times.items()}
+    build("packwren")  # the archive whose sizes are checked
     sizes_note = check_sizes(archive, sizes, files)
     print("%s: %d files, %.1f MB" % (label, len(files), total / 1e6))
-    for tool in ("packwren", "floor", "zip"):
+    for tool in ("packwren", "floor", "zip", "+AES-256", "+verify"):
         print("  %-9s median %7.3f s   best %7.3f s" % (tool, median[tool], best[tool]))
     rounds_text = " ".join("%.3f" % (p / f) for p, f in zip(times["packwren"], times["floor"]))
     print("  packwren/floor %.3f (%s %.2f; rounds %s; best times %.3f)"

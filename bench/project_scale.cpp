@@ -1,14 +1,20 @@
 // Scale benchmark of the project model, one measurement per process so that every size starts
-// from the same state (a fresh heap): bench/project_scale.sh runs it for N = 5,000 and 50,000,
-// five times each, and prints the median times and their ratio.
+// from the same state (a fresh heap): bench/project_scale.sh runs each case at two sizes, five
+// times each, and prints the median times and their ratio.
 //
 //   project_scale files <scratch> <N>   adds a directory of N files (made on the first run) to one
 //                                       folder, saves and loads the project; prints
 //                                       "N add-ms save-ms load-ms"
+//   project_scale samename <scratch> <N>
+//                                       adds N file entries of one name from N places to one
+//                                       folder ("x.txt", "x(1).txt", ...) and saves them, then
+//                                       loads a project listing N entries of that one name;
+//                                       prints "N add-ms save-ms load-ms"
 //   project_scale large <scratch>       saves, loads and frees a project of 200,000 entries
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/file_io.h"
@@ -76,6 +82,21 @@ struct Figures {
     double add = 0, save = 0, load = 0;
 };
 
+// Saves the project and opens it again; false unless the folder at the top comes back with
+// `count` entries.
+bool SaveAndLoad(const std::string& project, int count, Figures* figures)
+{
+    Clock::time_point start = Clock::now();
+    bool saved = StoreProject(ProjectDocument) && ProjectDocument->Save(project.c_str());
+    figures->save = Since(start);
+
+    start = Clock::now();
+    bool loaded = OpenProject(project.c_str()) == 0;
+    figures->load = Since(start);
+    return saved && loaded && ProjectRoot()->firstChild != nullptr &&
+           CountEntries(ProjectRoot()->firstChild) == count;
+}
+
 // Adds the directory of `count` files to a new project, saves it and loads it again.
 bool MeasureFiles(const std::string& scratch, int count, Figures* figures)
 {
@@ -94,16 +115,64 @@ bool MeasureFiles(const std::string& scratch, int count, Figures* figures)
         return false;
     }
 
+    if (!SaveAndLoad(project, count, figures)) {
+        fprintf(stderr, "the project of %d files did not save and load whole\n", count);
+        return false;
+    }
+    ClearProject();
+    return true;
+}
+
+// Entries of one name from different places take the counters "(1)", "(2)", ... in one folder:
+// added one by one, then saved, then loaded from a file that lists them all under that one name
+// (as another program may write it; the names given as text take the counter at their end).
+bool MeasureSameName(const std::string& scratch, int count, Figures* figures)
+{
+    std::string saved = Join(scratch, "same" + std::to_string(count) + ".pwp");
+    std::string listed = Join(scratch, "listed" + std::to_string(count) + ".pwp");
+    std::string text = "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\n"
+                       "APPLICATIONVERSION=1.0.0\r\n[FILELIST]\r\n0\t\t-1\t>\tsame\r\n";
+    char path[64];
+    for (int i = 0; i < count; ++i) {
+        FormatText(path, sizeof path, "C:\\src\\%06d\\x.txt", i);
+        text += std::string("0\t\t-1\tx.txt\t") + path + "\r\n";
+    }
+    text += "\t\t\t<\r\n\t\t\t<\r\n";
+    FileHandle file = CreateForWrite(listed.c_str());
+    bool written = file != kInvalidFile && WriteBytes(file, text.data(), text.size()) == text.size();
+    if (file == kInvalidFile || !CloseFile(file) || !written) {
+        fprintf(stderr, "cannot write %s\n", listed.c_str());
+        return false;
+    }
+
+    OpenProject("");
+    ProjectNode* folder = InsertChild(ProjectRoot(), nullptr, true, nullptr, -1, "same", nullptr);
+    ProjectNode* node = nullptr;
+    Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        FormatText(path, sizeof path, "C:\\src\\%06d\\x.txt", i);
+        node = InsertChild(folder, path, false, nullptr, -1, nullptr, nullptr);
+    }
+    figures->add = Since(start);
+    char last[32];
+    FormatText(last, sizeof last, "x(%d).txt", count - 1);
+    bool added = node != nullptr && strcmp(node->name, last) == 0;
+
     start = Clock::now();
-    bool saved = StoreProject(ProjectDocument) && ProjectDocument->Save(project.c_str());
+    bool stored = StoreProject(ProjectDocument) && ProjectDocument->Save(saved.c_str());
     figures->save = Since(start);
 
     start = Clock::now();
-    bool loaded = OpenProject(project.c_str()) == 0;
+    bool loaded = OpenProject(listed.c_str()) == 0;
     figures->load = Since(start);
-    if (!saved || !loaded || ProjectRoot()->firstChild == nullptr ||
-        CountEntries(ProjectRoot()->firstChild) != count) {
-        fprintf(stderr, "the project of %d files did not save and load whole\n", count);
+    folder = ProjectRoot()->firstChild;
+    node = folder != nullptr ? folder->firstChild : nullptr;
+    while (node != nullptr && node->nextSibling != nullptr)
+        node = node->nextSibling;
+    FormatText(last, sizeof last, "x.txt(%d)", count - 1);
+    if (!added || !stored || !loaded || node == nullptr || strcmp(node->name, last) != 0 ||
+        CountEntries(folder) != count) {
+        fprintf(stderr, "the %d entries of one name did not take the counters in turn\n", count);
         return false;
     }
     ClearProject();
@@ -152,16 +221,19 @@ bool MeasureLargeProject(const std::string& scratch)
 int main(int argc, char** argv)
 {
     std::string mode = argc > 2 ? argv[1] : "";
-    if (!((mode == "files" && argc == 4) || (mode == "large" && argc == 3))) {
-        fprintf(stderr, "usage: project_scale files <scratch> <N> | large <scratch>\n");
+    bool counted = mode == "files" || mode == "samename";
+    if (!((counted && argc == 4) || (mode == "large" && argc == 3))) {
+        fprintf(stderr,
+                "usage: project_scale files|samename <scratch> <N> | large <scratch>\n");
         return 2;
     }
     AppSettings = new SettingsDocument;  // empty settings, as on a first run
     bool ok;
-    if (mode == "files") {
+    if (counted) {
         Figures figures;
         int count = atoi(argv[3]);
-        ok = MeasureFiles(argv[2], count, &figures);
+        ok = mode == "files" ? MeasureFiles(argv[2], count, &figures)
+                             : MeasureSameName(argv[2], count, &figures);
         if (ok)
             printf("%d %.2f %.2f %.2f\n", count, figures.add, figures.save, figures.load);
     } else {

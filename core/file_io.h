@@ -14,6 +14,8 @@ extern const FileHandle kInvalidFile;
 FileHandle OpenForRead(const char* path);
 // Write access, no sharing, created or truncated.
 FileHandle CreateForWrite(const char* path);
+// Write access, no sharing, created only when nothing exists at the path yet.
+FileHandle CreateNewForWrite(const char* path);
 bool CloseFile(FileHandle file);
 // One read or write call each; the number of bytes moved, 0 on failure.
 size_t ReadBytes(FileHandle file, void* buffer, size_t count);

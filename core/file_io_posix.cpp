@@ -45,6 +45,11 @@ FileHandle CreateForWrite(const char* path)
     return Handle(open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644));
 }
 
+FileHandle CreateNewForWrite(const char* path)
+{
+    return Handle(open(path, O_WRONLY | O_CREAT | O_EXCL, 0644));
+}
+
 bool CloseFile(FileHandle file)
 {
     return close(Fd(file)) == 0;

@@ -20,6 +20,11 @@ FileHandle CreateForWrite(const char* path)
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+FileHandle CreateNewForWrite(const char* path)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool CloseFile(FileHandle file)
 {
     return CloseHandle(file) != FALSE;

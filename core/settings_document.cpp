@@ -1,5 +1,6 @@
 #include "core/settings_document.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -243,15 +244,40 @@ bool SettingsDocument::Save(const char* fileName)
 
 namespace {
 
-// The temporary file goes into the target's directory so that the final rename stays on one
-// volume. Backslashes inside double-byte characters are not separators.
-std::string TemporaryPathFor(const char* target)
+bool SameNameIgnoringCase(const char* a, const char* b)
 {
-    size_t cut = PathComponentOffset(target);
+    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (; *a != '\0' && fold(*a) == fold(*b); ++a, ++b) {
+    }
+    return fold(*a) == fold(*b);
+}
+
+// Creates the temporary file of a save beside the target, so that the final rename stays on one
+// volume. Its name is no longer than the room the target's directory leaves in a 259-byte path:
+// "~pwNNNN.tmp" where that fits, else "~" and fewer hex digits, at the least one hex digit, so a
+// target whose own path fits never fails for its temporary file. Names that something already has
+// are passed over, the target's own included, even while it does not exist yet.
+FileHandle CreateTemporaryFor(const char* target, std::string* temporary)
+{
+    constexpr size_t kLongestPath = 259;
     static unsigned counter = 0;
-    char name[32];
-    FormatText(name, sizeof name, "~pw%04x.tmp", (++counter) & 0xFFFF);
-    return std::string(target, cut) + name;
+    size_t cut = PathComponentOffset(target);
+    size_t room = cut < kLongestPath ? kLongestPath - cut : 1;
+    const char* prefix = room >= 11 ? "~pw" : room >= 2 ? "~" : "";
+    const char* suffix = room >= 11 ? ".tmp" : "";
+    int digits = room >= 11 ? 4 : static_cast<int>(std::min<size_t>(room >= 2 ? room - 1 : 1, 4));
+    unsigned names = 1u << (4 * digits);
+    for (unsigned tried = 0; tried < names; ++tried) {
+        char name[16];
+        FormatText(name, sizeof name, "%s%0*x%s", prefix, digits, ++counter % names, suffix);
+        if (SameNameIgnoringCase(name, target + cut))
+            continue;
+        *temporary = std::string(target, cut) + name;
+        FileHandle file = CreateNewForWrite(temporary->c_str());
+        if (file != kInvalidFile || !PathExists(temporary->c_str()))
+            return file;
+    }
+    return kInvalidFile;
 }
 
 class BufferedWriter {
@@ -290,8 +316,8 @@ private:
 // was written and flushed, so a full disk or a failing device never destroys the old file.
 bool SettingsDocument::WriteTo(const char* fileName)
 {
-    std::string temporary = TemporaryPathFor(fileName);
-    FileHandle file = CreateForWrite(temporary.c_str());
+    std::string temporary;
+    FileHandle file = CreateTemporaryFor(fileName, &temporary);
     if (file == kInvalidFile)
         return false;
     BufferedWriter out(file);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "project/numbered_names.h"
 #include "project/project_node.h"
 
 namespace {
@@ -12,17 +13,6 @@ namespace {
 unsigned char Fold(unsigned char byte)
 {
     return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-}
-
-// FNV-1a over the folded name, mixed so that the low bits serve as a table index.
-uint64_t NameKey(const char* name)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p)
-        hash = (hash ^ Fold(*p)) * 0x100000001b3ull;
-    hash = (hash ^ (hash >> 33)) * 0xff51afd7ed558ccdull;
-    hash = (hash ^ (hash >> 33)) * 0xc4ceb9fe1a85ec53ull;
-    return hash ^ (hash >> 33);
 }
 
 // Open addressing with linear probing over one flat array: a lookup costs one or two cache lines
@@ -135,6 +125,17 @@ ProjectNode* LastChildOf(const ProjectNode* folder, const FolderIndex& index)
 
 }  // namespace
 
+// FNV-1a over the folded name, mixed so that the low bits serve as a table index.
+uint64_t NameHash(const char* name)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p)
+        hash = (hash ^ Fold(*p)) * 0x100000001b3ull;
+    hash = (hash ^ (hash >> 33)) * 0xff51afd7ed558ccdull;
+    hash = (hash ^ (hash >> 33)) * 0xc4ceb9fe1a85ec53ull;
+    return hash ^ (hash >> 33);
+}
+
 bool NamesEqual(const char* a, const char* b)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
@@ -150,18 +151,19 @@ ProjectNode* FindChildNamed(const ProjectNode* folder, const char* name)
     if (index == nullptr)
         return nullptr;
     return index->names.Find(
-        NameKey(name), [&](const ProjectNode* child) { return NamesEqual(child->name, name); });
+        NameHash(name), [&](const ProjectNode* child) { return NamesEqual(child->name, name); });
 }
 
 void IndexChild(ProjectNode* child)
 {
-    Folders()[child->parent].names.Insert(NameKey(child->name), child);
+    Folders()[child->parent].names.Insert(NameHash(child->name), child);
 }
 
 void UnindexChild(ProjectNode* child)
 {
+    ForgetNumberedSlots(child);
     if (FolderIndex* index = FindIndex(child->parent))
-        index->names.Remove(NameKey(child->name), child);
+        index->names.Remove(NameHash(child->name), child);
 }
 
 void LinkChild(ProjectNode* folder, ProjectNode* child)
@@ -175,7 +177,7 @@ void LinkChild(ProjectNode* folder, ProjectNode* child)
     else
         folder->firstChild = child;
     index.last = child;
-    index.names.Insert(NameKey(child->name), child);
+    index.names.Insert(NameHash(child->name), child);
 }
 
 void UnlinkChild(ProjectNode* child)
@@ -183,9 +185,10 @@ void UnlinkChild(ProjectNode* child)
     ProjectNode* folder = child->parent;
     if (folder == nullptr)
         return;
+    ForgetNumberedSlots(child);
     FolderIndex* index = FindIndex(folder);
     if (index != nullptr) {
-        index->names.Remove(NameKey(child->name), child);
+        index->names.Remove(NameHash(child->name), child);
         if (index->last == child)
             index->last = child->prevSibling;
     }
@@ -211,4 +214,5 @@ void DetachFirstChild(ProjectNode* folder)
 void ForgetFolder(const ProjectNode* folder)
 {
     Folders().erase(folder);
+    ForgetNumberedNames(folder);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 struct ProjectNode;
 
@@ -11,6 +12,9 @@ struct ProjectNode;
 // True when two entry names are equal as names within one folder: ASCII letters folded, every
 // other byte compared as it stands (trail bytes included).
 bool NamesEqual(const char* a, const char* b);
+
+// A hash of a name that equal names (see NamesEqual) share.
+uint64_t NameHash(const char* name);
 
 // The child of `folder` whose name equals `name` (see NamesEqual), or none.
 ProjectNode* FindChildNamed(const ProjectNode* folder, const char* name);

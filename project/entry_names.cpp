@@ -1,6 +1,5 @@
 #include "project/entry_names.h"
 
-#include <climits>
 #include <cstring>
 
 #include "core/format_text.h"
@@ -8,6 +7,7 @@
 #include "core/report.h"
 #include "core/strings.h"
 #include "project/child_links.h"
+#include "project/numbered_names.h"
 #include "project/project_node.h"
 
 namespace {
@@ -88,11 +88,12 @@ bool MakeNewFolderName(const ProjectNode* folder, char* buffer, size_t size)
 {
     static const char kBase[] = "新規フォルダ";
     FormatText(buffer, size, "%s", kBase);
-    for (long long counter = 1; FindChildNamed(folder, buffer) != nullptr; ++counter) {
-        if (counter > INT_MAX)
-            return false;
-        FormatText(buffer, size, "%s(%d)", kBase, static_cast<int>(counter));
-    }
+    if (FindChildNamed(folder, buffer) == nullptr)
+        return true;
+    char name[sizeof ProjectNode::name];
+    if (FindNumberedName(folder, kBase, "", nullptr, nullptr, name) != NumberedName::kFree)
+        return false;
+    FormatText(buffer, size, "%s", name);
     return true;
 }
 

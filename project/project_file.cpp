@@ -131,7 +131,9 @@ bool StoreProject(SettingsDocument* document)
         ReportError(text, kTitle);
         return false;
     }
-    document->DeleteSection(kFileList);
+    // A hand-edited file may carry the list twice; a stale one left behind would be read back.
+    while (document->DeleteSection(kFileList)) {
+    }
     if (!document->SetValue("PROJECT", "PROJECTNAME", root->name) ||
         !SaveFileList(document, root->firstChild)) {
         ReportError("メモリが不足しているため、プロジェクトを保存できません。", kTitle);
@@ -147,6 +149,8 @@ void LoadProjectTree(SettingsDocument* document)
     ProjectNode* root = ProjectRoot();
     if (const char* name = document->GetValue("PROJECT", "PROJECTNAME"))
         FormatText(root->name, sizeof root->name, "%s", name);
+    // Before the tree resets: selecting the root shows its settings, which are the new project's.
+    ApplyProjectProperties();
     ProjectView& view = ActiveView();
     view.ResetTree();
 
@@ -193,7 +197,6 @@ void LoadProjectTree(SettingsDocument* document)
                 view.AppendRow(file);
         }
     }
-    ApplyProjectProperties();
     view.ExpandFolderItem(root);
 }
 

@@ -12,6 +12,7 @@
 #include "core/paths.h"
 #include "project/child_links.h"
 #include "project/entry_names.h"
+#include "project/numbered_names.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_view.h"
@@ -54,18 +55,6 @@ void FreeSubtree(ProjectNode* top, bool tellView)
             return;
         node = parent;
     }
-}
-
-// "base(n)ext" cut to 259 bytes; false when the counter itself does not fit, since then no
-// counter could ever make the name unique.
-bool FormatNumberedName(char* name, const char* base, int counter, const char* extension)
-{
-    char numbered[kNamePartSize + 16];
-    int length = FormatText(numbered, sizeof numbered, "%s(%d)", base, counter);
-    if (length < 0 || length > 259)
-        return false;
-    FormatText(name, sizeof(ProjectNode::name), "%s%s", numbered, extension);
-    return true;
 }
 
 // The name of a directory whose path ends in a separator, such as a drive root "C:\", where the
@@ -219,23 +208,17 @@ ProjectNode* InsertEntry(ProjectNode* folder, const char* sourcePath, bool isFol
     node->treeItem = nullptr;
     node->flags = isFolder ? NODE_FOLDER : 0;
 
-    // Names within a folder are unique, so each candidate name meets at most one entry.
-    bool renamingFolder = false;
-    for (int counter = 1;; ++counter) {
-        ProjectNode* clash = FindChildNamed(folder, node->name);
-        if (clash == nullptr)
-            break;
-        if (isFolder && !renamingFolder) {
-            if (clash->IsFolder() || !keepFolder) {
-                FreeNode(node);
-                return clash;
-            }
-            renamingFolder = true;  // from here on only a free name will do
-        } else if (!isFolder && NamesEqual(node->sourcePath, clash->sourcePath)) {
+    // Names within a folder are unique, so the name meets at most one entry.
+    if (ProjectNode* clash = FindChildNamed(folder, node->name)) {
+        if (isFolder && (clash->IsFolder() || !keepFolder)) {
             FreeNode(node);
-            return nullptr;
+            return clash;
         }
-        if (!FormatNumberedName(node->name, base, counter, extension)) {
+        // A folder that keeps its own place takes a free name, whatever it meets on the way.
+        const char* source = isFolder ? nullptr : node->sourcePath;
+        if ((!isFolder && NamesEqual(source, clash->sourcePath)) ||
+            FindNumberedName(folder, base, extension, source, node, node->name) !=
+                NumberedName::kFree) {
             FreeNode(node);
             return nullptr;
         }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/app_state.h"
 #include "core/format_text.h"
@@ -26,6 +27,19 @@ const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, con
     return nullptr;
 }
 
+namespace {
+
+// The root holds a copy of the project's password, never a pointer into a settings document:
+// the project document is replaced by every open, and the status line reads the root while the
+// tree of the next project is built.
+std::string& RootPassword()
+{
+    static std::string password;
+    return password;
+}
+
+}  // namespace
+
 bool OpenPropertyScopes(SettingsScope* application, SettingsScope* project)
 {
     if (AppSettings == nullptr || !application->Open(AppSettings, kPropertySection, nullptr))
@@ -49,8 +63,10 @@ void ApplyProjectProperties()
         root->level = LeadingDecimal(level);
     const char* password = LayeredLookup(&project, "PASSWORDENABLE", "PASSWORD");
     // The project's password can only switch encryption on: an empty one means none.
-    if (password != nullptr && password[0] != '\0')
-        root->password = const_cast<char*>(password);
+    if (password != nullptr && password[0] != '\0') {
+        RootPassword().assign(password);
+        root->password = RootPassword().data();
+    }
 }
 
 int EffectiveLevel(const ProjectNode* node)

@@ -23,7 +23,8 @@ const char* LayeredLookup(const SettingsScope* scope, const char* switchKey, con
 bool OpenPropertyScopes(SettingsScope* application, SettingsScope* project);
 
 // Refreshes the project root's level and password from the PROPERTY sections of AppSettings and
-// ProjectDocument.
+// ProjectDocument. The root's password is a copy kept beside the root (not owned by the node), so
+// it stays valid when either document changes or is reloaded.
 void ApplyProjectProperties();
 
 // The first own level >= 0 on the path node, parent, ..., root; -1 when none.

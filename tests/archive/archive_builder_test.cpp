@@ -285,6 +285,7 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         {".. ", Source("ds", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {" . ", Source("sp", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
         {"\x81/..", Source("lead", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
+        {"\xfd\\..", Source("lone", "x"), -1, "error : 書庫内の名前に使えません : %s\r\n"},
     };
     KeepInMemory();
     for (const Row& row : rows) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/file_io.h"
+#include "core/paths.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -180,6 +181,41 @@ TEST(SettingsDocumentSave, FailedWriteKeepsTheOldFileAndLeavesNoTemporary)
     EXPECT_TRUE(document.Save(path.c_str()));
     EXPECT_GT(ReadWholeFile(path).size(), 100000u);
     EXPECT_EQ(dir.ListNames(), "keep.ini");
+}
+
+// A target whose path just fits in 259 bytes saves, though "~pwNNNN.tmp" would not fit beside it:
+// the temporary file takes a name as short as the room allows and never one that is taken.
+TEST(SettingsDocumentSave, TheTemporaryFileFitsBesideTheTargetAndTakesNoExistingName)
+{
+    TempDir dir;
+    std::string folder = dir.Path();
+    std::string relative;
+    for (size_t remaining = 257 - folder.size(); remaining > 0;) {
+        size_t part = remaining > 101 ? 50 : remaining - 1;
+        relative += (relative.empty() ? "" : std::string(1, kPathSeparator)) + std::string(part, 'd');
+        folder = dir.MakeDir(relative);
+        remaining -= part + 1;
+    }
+    const std::string target = folder + kPathSeparator + "p";
+    ASSERT_EQ(target.size(), 259u);
+    // Every name of one byte the temporary file may take, but "f", is taken.
+    const std::string taken = "0123456789abcde";
+    for (char name : taken)
+        ASSERT_EQ(dir.WriteFile(relative + kPathSeparator + name, "keep"), folder + kPathSeparator + name);
+    SettingsDocument document;
+    document.SetValue("A", "k", "1");
+    EXPECT_TRUE(document.Save(target.c_str()));
+    document.SetValue("A", "k", "2");
+    EXPECT_TRUE(document.Save(target.c_str()));  // over the target this time
+    EXPECT_EQ(ReadWholeFile(target), "[A]\r\nk=2\r\n");
+    EXPECT_FALSE(PathExists((folder + kPathSeparator + "f").c_str()));  // gone with the rename
+    for (char name : taken)
+        EXPECT_EQ(ReadWholeFile(folder + kPathSeparator + name), "keep") << name;
+    // With no name left the save fails and the target stays as it was.
+    dir.WriteFile(relative + kPathSeparator + "f", "keep");
+    document.SetValue("A", "k", "3");
+    EXPECT_FALSE(document.Save(target.c_str()));
+    EXPECT_EQ(ReadWholeFile(target), "[A]\r\nk=2\r\n");
 }
 
 TEST(SettingsDocumentSave, SaveUnderAnotherNameKeepsTheRememberedPath)

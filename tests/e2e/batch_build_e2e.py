@@ -92,11 +92,11 @@ class Sandbox:
         return path
 
     def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False,
-              quiet=False, timeout=120):
+              quiet=False, timeout=120, options=None):
         """Runs the batch build; returns (exit code, the log when the dialog stayed open or,
         with `quiet`, what the run printed)."""
         project = os.path.join(self.dir, "project.pwp")
-        pwp.write_project(project, "e2e", entries, level, password)
+        pwp.write_project(project, "e2e", entries, level, password, options)
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
         if quiet:
@@ -313,6 +313,54 @@ class BatchBuild(unittest.TestCase):
 
     # ZIP64 cases. Sparse sources and level 1 keep them within the CI budget: the large file is
     # read and deflated once by the build and once by each reader, and never copied.
+
+    def test_archive_options_for_todays_readers(self):
+        """Unicode names (the 0x7075 field, or UTF-8 with bit 11), AES-256 and the read-back, set
+        in the project or in packwren.ini, each read by the readers that support it."""
+        box = Sandbox(self)
+        src = box.source("データ.txt", TEXT[:20000])
+        password = "パスワード"  # typed in code page 932; the readers are given it in UTF-8
+        entries = [pwp.Folder("日本語", children=[pwp.File("データ.txt", src)]),
+                   pwp.File("秘密.txt", src, password=password)]
+        names = ["日本語/データ.txt", "秘密.txt"]
+        ini = os.path.join(box.dir, "packwren.ini")
+        for where, options in [("project", {"NAMECODE": 1, "ENCRYPTION": 1, "VERIFY": 1}),
+                               ("packwren.ini", {"NAMECODE": 2, "ENCRYPTION": 1}),
+                               ("project", {"NAMECODE": 2, "VERIFY": 1})]:
+            with self.subTest(where=where, options=options):
+                pwp.write_settings(ini, options=options if where == "packwren.ini" else None)
+                code, printed = box.build(entries, quiet=True,
+                                          options=options if where == "project" else None)
+                self.assertEqual(code, 0, printed)
+                if options.get("VERIFY"):
+                    self.assertIn("検査しました : 2 ファイル\n", printed)
+                out = os.path.join(box.dir, "out.zip")
+                aes = options.get("ENCRYPTION") == 1
+                listing = subprocess.run(["7zz", "l", "-slt", out], capture_output=True).stdout
+                self.assertEqual([l[7:] for l in listing.decode().splitlines()
+                                  if l.startswith("Path = ") and l[7:] != out], names)
+                self.assertIn(b"Method = AES-256" if aes else b"Method = ZipCrypto", listing)
+                # The traditional cipher takes the password's code page 932 bytes, which 7-Zip
+                # cannot be given from a UTF-8 terminal; AES takes it in UTF-8.
+                self.assertEqual(subprocess.run(["7zz", "t", "-p" + password, out] +
+                                                ([] if aes else [names[0]]),
+                                                capture_output=True).returncode, 0)
+                passphrase = password if aes else password.encode("cp932")
+                for name in names:
+                    got = subprocess.run(["bsdtar", "-xOf", out, "--passphrase", passphrase, name],
+                                         capture_output=True)
+                    self.assertEqual((got.returncode, got.stdout), (0, TEXT[:20000]), name)
+                # Info-ZIP unzip shows the Unicode names; it cannot decrypt AES.
+                self.assertEqual(subprocess.run(["unzip", "-Z1", out], capture_output=True,
+                                                env=dict(ENV, LC_ALL="C.UTF-8")).stdout.decode(),
+                                 "".join(n + "\n" for n in names))
+                unzip = ["unzip", "-tqq", "-P", password.encode("cp932"), out]
+                self.assertEqual(subprocess.run(unzip + ([names[0]] if aes else []),
+                                                capture_output=True).returncode, 0)
+                if options["NAMECODE"] == 2:
+                    with zipfile.ZipFile(out) as archive:
+                        self.assertEqual(archive.namelist(), names)
+                        self.assertEqual(archive.read(names[0]), TEXT[:20000])
 
     def test_a_file_past_4_gib_at_level_1(self):
         box = Sandbox(self)

@@ -114,6 +114,21 @@ TEST_F(ProjectFileTest, SmallCasesOfTheListSurviveASaveAndALoad)
     EXPECT_EQ(SaveAndRead("again.pwp"), saved);  // source path, password and level included
 }
 
+// A hand-edited file may hold the list twice: the first one is read, and a save leaves the tree
+// alone in the file, without the stale lines of the second.
+TEST_F(ProjectFileTest, ASaveReplacesEveryListSection)
+{
+    std::string path = dir.WriteFile(
+        "twice.pwp", std::string(kHeader) + "[FILELIST]\r\n0\t\t-1\tkept\tC:\\kept\r\n\t\t\t<\r\n"
+                                            "[FILELIST]\r\n0\t\t-1\tstale\tC:\\stale\r\n\t\t\t<\r\n");
+    ASSERT_EQ(OpenProject(path.c_str()), 0);
+    ASSERT_EQ(Shape(Root()), "kept");
+    File(Root(), "C:\\added");
+    EXPECT_EQ(SaveAndRead("twice.pwp").find("stale"), std::string::npos);
+    ASSERT_EQ(OpenProject(path.c_str()), 0);
+    EXPECT_EQ(Shape(Root()), "kept added");
+}
+
 TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWritten)
 {
     ASSERT_EQ(OpenProject(""), 0);

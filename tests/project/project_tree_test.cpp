@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/format_text.h"
 #include "core/paths.h"
 #include "project/child_links.h"
+#include "project/entry_names.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/properties.h"
@@ -89,6 +92,102 @@ TEST_F(TreeTest, CountersStopWhenTheyNoLongerFit)
         EXPECT_EQ(node->name, expected);
     }
     EXPECT_EQ(File(Root(), "C:\\last", name.c_str()), nullptr);
+}
+
+// Counters are remembered per folder instead of walked from 1 for every newcomer; through a long
+// run of adds, moves, renames, deletes and new folders over a few names, every name given is the
+// one the walk over the folder's list gives ("" for a duplicate).
+TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
+{
+    auto walked = [](const ProjectNode* folder, std::string name, const std::string& base,
+                     const std::string& extension, const char* source) {
+        for (int counter = 1;; ++counter) {
+            const ProjectNode* clash = nullptr;
+            for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
+                clash = NamesEqual(child->name, name.c_str()) ? child : clash;
+            if (clash == nullptr)
+                return name;
+            if (source != nullptr && NamesEqual(clash->sourcePath, source))
+                return std::string();
+            name = (base + "(" + std::to_string(counter) + ")" + extension).substr(0, 259);
+        }
+    };
+    auto split = [](const char* path, std::string* base, std::string* extension) {
+        char b[kNamePartSize], e[kNamePartSize];
+        SplitEntryName(path, b, e);
+        *base = b;
+        *extension = e;
+    };
+    const std::string names[] = {"x.txt", "X.TXT", "x(1).txt", "x(2).txt", "x", "x(1)", "(1).txt",
+                                 std::string(249, 'L') + ".text"};  // its path just fits
+    std::mt19937 random(20261207);
+    ProjectNode* folders[] = {Folder(Root(), "one"), Folder(Root(), "two")};
+    auto pick = [&](ProjectNode* folder) {
+        std::vector<ProjectNode*> children;
+        for (ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
+            children.push_back(child);
+        return children.empty() ? nullptr : children[random() % children.size()];
+    };
+    for (int step = 0; step < 4000; ++step) {
+        SCOPED_TRACE(step);
+        ProjectNode* folder = folders[random() % 2];
+        const std::string& name = names[random() % std::size(names)];
+        std::string base, extension, expected;
+        ProjectNode* made = nullptr;
+        switch (random() % 8) {
+        case 0:
+        case 1:
+        case 2: {  // a file from one of a few places, named by its path or by a text
+            std::string path = "C:\\" + std::to_string(random() % 5) + "\\" + name;
+            bool asText = random() % 4 == 0;
+            if (asText)
+                base = name;
+            else
+                split(path.c_str(), &base, &extension);
+            expected = walked(folder, base + extension, base, extension, path.c_str());
+            made = File(folder, path.c_str(), asText ? name.c_str() : nullptr);
+            break;
+        }
+        case 3:
+        case 4:
+            if (ProjectNode* gone = pick(folder))
+                DeleteEntry(gone);
+            continue;
+        case 5:
+            if (ProjectNode* renamed = pick(folder))
+                RenameEntry(renamed, name.c_str());
+            continue;
+        case 6: {  // a file moved to the other folder keeps its name, or takes a counter
+            ProjectNode* moving = pick(folder);
+            ProjectNode* target = folders[folder == folders[0] ? 1 : 0];
+            if (moving == nullptr || moving->IsFolder())
+                continue;
+            split(moving->name, &base, &extension);
+            expected = walked(target, moving->name, base, extension, moving->sourcePath);
+            ProjectNode* last = target->firstChild;
+            while (last != nullptr && last->nextSibling != nullptr)
+                last = last->nextSibling;
+            ASSERT_TRUE(MoveEntries(&moving, 1, target));
+            made = last != nullptr && last->nextSibling != nullptr ? last->nextSibling
+                   : last == nullptr                               ? target->firstChild
+                                                                   : nullptr;
+            break;
+        }
+        default: {
+            char made[64];
+            ASSERT_TRUE(MakeNewFolderName(folder, made, sizeof made));
+            EXPECT_EQ(made, walked(folder, "新規フォルダ", "新規フォルダ", "", nullptr));
+            Folder(folder, made);
+            continue;
+        }
+        }
+        if (expected.empty()) {
+            EXPECT_EQ(made, nullptr);
+        } else {
+            ASSERT_NE(made, nullptr) << expected;
+            EXPECT_EQ(made->name, expected);
+        }
+    }
 }
 
 TEST_F(TreeTest, FoldersMergeWithWhateverHasTheirName)

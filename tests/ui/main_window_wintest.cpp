@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,56 @@ TEST_F(MainWindowTest, SettingsCommandsOpenTheirDialogsAndRefreshTheStatusLine)
     char status[128] = "";
     SendMessageA(Panes().statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
     EXPECT_STREQ(status, "圧縮レベル:2 パスワード:");
+}
+
+// Opening any project after one with its own password: the tree of the next one is built while
+// the old document is gone, and the status line shows the settings of the project now open.
+TEST_F(MainWindowTest, OpeningAfterAProjectWithItsOwnPasswordShowsTheNewSettings)
+{
+    const std::string header = "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
+    const std::string failed = "プロジェクトの読込に失敗しました。\r\n(line:";
+    TempDir dir;
+    std::string secret = dir.WriteFile("secret.pwp", header + "[PROPERTY]\r\nPASSWORDENABLE=1\r\nPASSWORD=secret\r\n");
+    // The open dialog only offers files that exist: one that cannot be read is held open
+    // unshared by the test, which fails the load as a missing file does.
+    struct Row {
+        const char* name;
+        std::string text;
+        bool locked;
+        std::string message;  // empty: opens without one
+        const char* status;
+    } rows[] = {
+        {"locked.pwp", header, true, failed + "0)", "圧縮レベル:- パスワード:"},
+        {"malformed.pwp", "\r\n" + header, false, failed + "1)", "圧縮レベル:- パスワード:"},
+        {"good.pwp", header + "[PROPERTY]\r\nCOMPLEVELENABLE=1\r\nCOMPRESSLEVEL=4\r\nPASSWORDENABLE=1\r\nPASSWORD=other\r\n",
+         false, "", "圧縮レベル:4 パスワード:other"},
+    };
+    auto open = [&](const std::string& path, const std::string& message) {
+        std::unique_ptr<ModalWatcher> box;
+        if (!message.empty())
+            box = std::make_unique<ModalWatcher>("パックレン：プロジェクト");
+        ModalWatcher chooser("パックレン：プロジェクトを開く", IDOK, 20000, [path](HWND dialog) {
+            SetDlgItemTextA(dialog, 0x047c, path.c_str());
+            SetDlgItemTextA(dialog, 0x0480, path.c_str());
+        });
+        SendMessageA(window, WM_COMMAND, IDC_OPEN_PROJECT, 0);
+        EXPECT_TRUE(chooser.Wait().found);
+        if (box != nullptr)
+            EXPECT_TRUE(box->Wait().HasText(message));
+        char status[128] = "";
+        SendMessageA(Panes().statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
+        return std::string(status);
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(open(secret, ""), "圧縮レベル:- パスワード:secret");
+        std::string path = dir.WriteFile(row.name, row.text);
+        HANDLE hold = row.locked ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(open(path, row.message), row.status);
+        if (hold != INVALID_HANDLE_VALUE)
+            CloseHandle(hold);
+    }
 }
 
 TEST_F(MainWindowTest, ArchiveOptionsDialogsShowInheritedChoicesAndStoreOwnOnesOnOk)
