@@ -140,9 +140,14 @@ zipFile OpenArchive(const char* outputPath, char* writePath, size_t size)
     } else {
         fill_win32_filefunc(&output);
         // A folder at the target would only refuse the archive at the very end.
-        if ((PathExists(outputPath) && IsDirectoryPath(outputPath)) ||
-            !TemporaryPathBeside(outputPath, writePath, size))
+        if (PathExists(outputPath) && IsDirectoryPath(outputPath))
             return nullptr;
+        std::string temporary;
+        FileHandle file = CreateTemporaryBeside(outputPath, &temporary);
+        if (file == kInvalidFile)
+            return nullptr;
+        CloseFile(file);  // the output opens it again; the name stays ours
+        FormatText(writePath, size, "%s", temporary.c_str());
     }
     return zipOpen2(writePath, APPEND_STATUS_CREATE, nullptr, &output);
 }

@@ -1,5 +1,6 @@
 #include "core/paths.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/file_io.h"
@@ -65,28 +66,26 @@ bool SamePath(const char* a, const char* b)
     return *x == *y;
 }
 
-bool TemporaryPathBeside(const char* target, char* buffer, size_t size)
+// The counter goes on across calls, so successive saves rarely try a taken name first.
+FileHandle CreateTemporaryBeside(const char* target, std::string* temporary)
 {
-    size_t directory = PathComponentOffset(target);
-    size_t room = strlen(target) - directory;
-    if (directory >= size)
-        return false;
-    // "~pwNNNN.tmp" where it fits; beside a short name in a deep folder, as many hex digits as the
-    // target's own name has bytes.
+    constexpr size_t kLongestPath = 259;
     static unsigned counter = 0;
-    for (int tries = 0; tries < 256; ++tries) {
-        unsigned n = ++counter;
-        char name[32];
-        if (room >= 11 || directory + 11 < size)
-            FormatText(name, sizeof name, "~pw%04x.tmp", n & 0xFFFF);
-        else if (room > 0)
-            FormatText(name, sizeof name, "%0*x", static_cast<int>(room < 8 ? room : 8),
-                       room < 8 ? n & ((1u << (4 * room)) - 1) : n);
-        else
-            return false;
-        if (FormatText(buffer, size, "%.*s%s", static_cast<int>(directory), target, name) >= 0 &&
-            !PathExists(buffer))
-            return true;
+    size_t cut = PathComponentOffset(target);
+    size_t room = cut < kLongestPath ? kLongestPath - cut : 1;
+    const char* prefix = room >= 11 ? "~pw" : room >= 2 ? "~" : "";
+    const char* suffix = room >= 11 ? ".tmp" : "";
+    int digits = room >= 11 ? 4 : static_cast<int>(std::min<size_t>(room >= 2 ? room - 1 : 1, 4));
+    unsigned names = 1u << (4 * digits);
+    for (unsigned tried = 0; tried < names; ++tried) {
+        char name[16];
+        FormatText(name, sizeof name, "%s%0*x%s", prefix, digits, ++counter % names, suffix);
+        if (SamePath(name, target + cut))
+            continue;
+        *temporary = std::string(target, cut) + name;
+        FileHandle file = CreateNewForWrite(temporary->c_str());
+        if (file != kInvalidFile || !PathExists(temporary->c_str()))
+            return file;
     }
-    return false;
+    return kInvalidFile;
 }

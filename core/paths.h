@@ -1,5 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <string>
+
+#include "core/file_io.h"
 
 // Path texts in code page 932. A "\" may be the trail byte of a double-byte character, so paths
 // are scanned from the start, never searched backwards byte by byte.
@@ -24,7 +27,10 @@ bool JoinPath(char* buffer, size_t size, const char* directory, const char* name
 // folded outside double-byte characters, "/" and "\" alike. Both should be full paths.
 bool SamePath(const char* a, const char* b);
 
-// A name for a temporary file in the directory of `target` that does not exist yet and that fits
-// in `size` bytes whenever `target` itself does, so that writing it and renaming it over the target
-// stays on one volume. False when no such name was found.
-bool TemporaryPathBeside(const char* target, char* buffer, size_t size);
+// Creates a new, empty file beside `target` for writing, to be renamed over the target once
+// complete (the rename then stays on one volume). Its name is no longer than the room the target's
+// directory leaves in a 259-byte path: "~pwNNNN.tmp" where that fits, else "~" and fewer hex
+// digits, at the least one, so a target whose own path fits never fails for it. Names that
+// something already has are passed over, the target's own included even while it does not exist.
+// kInvalidFile when no such file could be made.
+FileHandle CreateTemporaryBeside(const char* target, std::string* temporary);

@@ -244,42 +244,6 @@ bool SettingsDocument::Save(const char* fileName)
 
 namespace {
 
-bool SameNameIgnoringCase(const char* a, const char* b)
-{
-    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    for (; *a != '\0' && fold(*a) == fold(*b); ++a, ++b) {
-    }
-    return fold(*a) == fold(*b);
-}
-
-// Creates the temporary file of a save beside the target, so that the final rename stays on one
-// volume. Its name is no longer than the room the target's directory leaves in a 259-byte path:
-// "~pwNNNN.tmp" where that fits, else "~" and fewer hex digits, at the least one hex digit, so a
-// target whose own path fits never fails for its temporary file. Names that something already has
-// are passed over, the target's own included, even while it does not exist yet.
-FileHandle CreateTemporaryFor(const char* target, std::string* temporary)
-{
-    constexpr size_t kLongestPath = 259;
-    static unsigned counter = 0;
-    size_t cut = PathComponentOffset(target);
-    size_t room = cut < kLongestPath ? kLongestPath - cut : 1;
-    const char* prefix = room >= 11 ? "~pw" : room >= 2 ? "~" : "";
-    const char* suffix = room >= 11 ? ".tmp" : "";
-    int digits = room >= 11 ? 4 : static_cast<int>(std::min<size_t>(room >= 2 ? room - 1 : 1, 4));
-    unsigned names = 1u << (4 * digits);
-    for (unsigned tried = 0; tried < names; ++tried) {
-        char name[16];
-        FormatText(name, sizeof name, "%s%0*x%s", prefix, digits, ++counter % names, suffix);
-        if (SameNameIgnoringCase(name, target + cut))
-            continue;
-        *temporary = std::string(target, cut) + name;
-        FileHandle file = CreateNewForWrite(temporary->c_str());
-        if (file != kInvalidFile || !PathExists(temporary->c_str()))
-            return file;
-    }
-    return kInvalidFile;
-}
-
 class BufferedWriter {
 public:
     explicit BufferedWriter(FileHandle file) : file_(file) { buffer_.reserve(kChunk); }
@@ -317,7 +281,7 @@ private:
 bool SettingsDocument::WriteTo(const char* fileName)
 {
     std::string temporary;
-    FileHandle file = CreateTemporaryFor(fileName, &temporary);
+    FileHandle file = CreateTemporaryBeside(fileName, &temporary);
     if (file == kInvalidFile)
         return false;
     BufferedWriter out(file);

@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-
-#include "core/file_io.h"
-#include "core/format_text.h"
-#include "tests/support/temp_dir.h"
 
 TEST(Paths, ComponentsAndSeparatorsSkipTrailBytes)
 {
@@ -52,26 +47,4 @@ TEST(Paths, SamePathFoldsLettersButNotTrailBytes)
     // ソ is 0x83 0x5C and ボ is 0x83 0x7B: neither trail byte is a separator or a letter to fold.
     EXPECT_FALSE(SamePath("C:\\ソ", "C:\\\x83/"));
     EXPECT_FALSE(SamePath("\x83\x61", "\x83\x41"));
-}
-
-// Beside a short name deep down, the temporary name is no longer than the target's; an existing
-// file is never taken.
-TEST(Paths, TemporaryNamesFitWhereTheTargetFitsAndAreNew)
-{
-    TempDir dir;
-    for (size_t nameLength : {1, 3, 30}) {
-        SCOPED_TRACE(nameLength);
-        std::string folder = dir.MakeDir(std::string(259 - dir.Path().size() - 2 - nameLength,
-                                                     static_cast<char>('a' + nameLength)));
-        std::string target = folder + kPathSeparator + std::string(nameLength, 'n');
-        ASSERT_EQ(target.size(), 259u);
-        char first[kPathSize], second[kPathSize];
-        ASSERT_TRUE(TemporaryPathBeside(target.c_str(), first, sizeof first));
-        EXPECT_EQ(std::string(first).rfind(folder + kPathSeparator, 0), 0u) << first;
-        EXPECT_LE(strlen(first), 259u);
-        dir.WriteFile(std::string(first).substr(dir.Path().size() + 1), "taken");
-        ASSERT_TRUE(TemporaryPathBeside(target.c_str(), second, sizeof second));
-        EXPECT_STRNE(first, second);
-        EXPECT_FALSE(PathExists(second));
-    }
 }
