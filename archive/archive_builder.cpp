@@ -104,6 +104,9 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
     case ZIP_BADNAME:
         format = "error : 書庫内の名前に使えません : %s(%s)\r\n";
         break;
+    case ZIP_BADTEXT:
+        format = "error : UTF-8に変換できません : %s(%s)\r\n";
+        break;
     case ZIP_SOURCEGREW:
         format = "error : 読み込み中に4GBを超えました : %s(%s)\r\n";
         break;
@@ -226,10 +229,10 @@ int CopySource(zipFile handle, FileHandle source, unsigned long* crc)
     }
 }
 
-// One attempt at the entry from the start of the open source. `crc` is the data's CRC-32 when
-// there is a password.
+// One attempt at the entry from the start of the open source. `crc` is the data's CRC-32 from a
+// pre-pass when the encryption needs it (traditional encryption's header carries it), else null.
 int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, const char* name,
-               int level, const char* password, unsigned long crc)
+               int level, const char* password, const unsigned long* crc)
 {
     zip_fileinfo fileInfo = {};
     fileInfo.dosDate = info.dosDateTime;
@@ -239,14 +242,15 @@ int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, co
     int zip64 = zipEntryNeedsZip64(info.size, method, password != nullptr);
     int code = zipOpenNewFileInZip3_64(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
                                        method, compressorLevel, 0, -MAX_WBITS, 8,
-                                       Z_DEFAULT_STRATEGY, password, crc, zip64);
+                                       Z_DEFAULT_STRATEGY, password, crc != nullptr ? *crc : 0,
+                                       zip64);
     if (code != ZIP_OK)
         return code;
     unsigned long copied = 0;
-    code = CopySource(handle, source, password != nullptr ? &copied : nullptr);
+    code = CopySource(handle, source, crc != nullptr ? &copied : nullptr);
     // The encryption header carries the CRC of the pre-pass: a file that changed in between
     // would make an entry whose password check fails.
-    if (code == ZIP_OK && password != nullptr && copied != crc)
+    if (code == ZIP_OK && crc != nullptr && copied != *crc)
         code = ZIP_ERRNO;
     if (code != ZIP_OK) {
         // Cut short: drop it rather than let the close finish it with part of the data. A failed
@@ -309,7 +313,7 @@ int WriteTree(zipFile handle, BuildReporter* reporter)
         int code = ZIP_BADNAME;
         if (usable && unusableFolders == 0)
             code = AddFileToArchive(handle, node->sourcePath, g_name, EffectiveLevel(node),
-                                    EffectivePassword(node));
+                                    EffectivePassword(node), g_options);
         if (code != ZIP_OK) {
             LogFileError(reporter, code, node->sourcePath);
             open.back().failed = true;
@@ -367,7 +371,7 @@ void RequestArchiveAbort()
 }
 
 int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, int level,
-                     const char* password)
+                     const char* password, const ArchiveOptions& options)
 {
     SourceFileInfo info;
     if (!ReadSourceFileInfo(sourcePath, &info))
@@ -378,15 +382,17 @@ int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, i
         return ZIP_SOURCEINUSE;
     if (password != nullptr && password[0] == '\0')
         password = nullptr;
+    int code = zipSetArchiveOptions(handle, &options);
+    // AES entries carry no CRC-32 and need no pre-pass.
+    bool prepass = password != nullptr && options.encryption != 1;
     unsigned long crc = 0;
-    int code = ZIP_OK;
-    if (password != nullptr) {
+    if (code == ZIP_OK && prepass) {
         code = ComputeFileCrc(source, g_copyBuffer, sizeof g_copyBuffer, &crc);
         if (code == ZIP_OK && !RewindFile(source))
             code = ZIP_ERRNO;
     }
     if (code == ZIP_OK)
-        code = WriteEntry(handle, source, info, name, level, password, crc);
+        code = WriteEntry(handle, source, info, name, level, password, prepass ? &crc : nullptr);
     // Only read from: closing it cannot lose anything.
     CloseFile(source);
     return code;

@@ -49,10 +49,11 @@ void ResetArchiveAbort();
 // chunk of the file being read.
 void RequestArchiveAbort();
 
-// Writes one file as the entry `name` (no password when `password` is none or empty). Returns
-// 0 or a result code; on failure nothing of the entry remains in the archive.
+// Writes one file as the entry `name` (no password when `password` is none or empty), its name
+// and password as `options` say (zipSetArchiveOptions; a build passes its own). Returns 0 or a
+// result code; on failure nothing of the entry remains in the archive.
 int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, int level,
-                     const char* password);
+                     const char* password, const ArchiveOptions& options = ArchiveOptions());
 
 // CRC-32 of the rest of an open file, read through `buffer`. 0, -1 on a read error or
 // ZIP_ABORTED.

@@ -1,5 +1,7 @@
 #include "archive/zip_layout.h"
 
+#include <zlib.h>
+
 #include <cstring>
 
 namespace {
@@ -14,7 +16,14 @@ constexpr size_t kZip64EndRecordSize = 56;
 constexpr size_t kZip64LocatorSize = 20;
 constexpr unsigned kVersionClassic = 20;
 constexpr unsigned kVersionZip64 = 45;
+constexpr unsigned kVersionAes = 51;
+constexpr unsigned kUnicodePathTag = 0x7075;
+constexpr unsigned kAesTag = 0x9901;
 constexpr unsigned kVersionMadeBy = 0;  // MS-DOS: external attributes are DOS attribute bits
+// Windows NTFS, whose attributes are the same bits. Info-ZIP's unzip turns the names of MS-DOS
+// hosts from an OEM code page even where bit 11 says they are UTF-8, but takes NTFS names as
+// they are: UTF-8 names say NTFS.
+constexpr unsigned kVersionMadeByNtfs = 11 << 8;
 
 // A value that does not fit below the marker gives way to it; 0xFFFFFFFF itself too, as readers
 // would take it for one. Likewise 0xFFFF for the entry count.
@@ -33,6 +42,8 @@ bool NeedsZip64(const ZipEntryHeader& header)
 
 unsigned VersionNeeded(const ZipEntryHeader& header)
 {
+    if (header.aes)
+        return kVersionAes;
     return NeedsZip64(header) ? kVersionZip64 : kVersionClassic;
 }
 
@@ -135,7 +146,7 @@ void AppendCentralRecord(const ZipEntryHeader& header, const char* name, size_t 
     central->resize(start + kCentralHeaderSize + nameSize + fieldSize + extraSize + commentSize);
     unsigned char* at = central->data() + start;
     Put32(at, kCentralSignature);
-    Put16(at + 4, kVersionMadeBy);
+    Put16(at + 4, (header.flags & 0x800) != 0 ? kVersionMadeByNtfs : kVersionMadeBy);
     PutCommonFields(header, at + 6);
     Put32(at + 16, header.crc);
     Put32(at + 20, Fixed32(header.compressed));
@@ -155,6 +166,43 @@ void AppendCentralRecord(const ZipEntryHeader& header, const char* name, size_t 
             memcpy(at, parts[i], sizes[i]);
         at += sizes[i];
     }
+}
+
+namespace {
+
+// A field's tag and length, then `data`.
+void AppendField(unsigned tag, const std::string& data, std::string* fields)
+{
+    unsigned char head[4];
+    Put16(head, tag);
+    Put16(head + 2, static_cast<uint32_t>(data.size()));
+    fields->append(reinterpret_cast<const char*>(head), sizeof head);
+    fields->append(data);
+}
+
+}  // namespace
+
+void AppendUnicodePathField(const std::string& headerName, const std::string& utf8Name,
+                            std::string* fields)
+{
+    unsigned char head[5];
+    head[0] = 1;
+    Put32(head + 1, static_cast<uint32_t>(
+                        crc32(0, reinterpret_cast<const Bytef*>(headerName.data()),
+                              static_cast<uInt>(headerName.size()))));
+    AppendField(kUnicodePathTag, std::string(reinterpret_cast<const char*>(head), sizeof head) +
+                                     utf8Name, fields);
+}
+
+void AppendAesField(unsigned method, std::string* fields)
+{
+    // AE-2: the CRC-32 field stays 0. A CRC of the plain data would let anyone who guesses a
+    // short file's content check the guess without the password, and the authentication code
+    // already covers every byte. 7-Zip writes AE-2 as well; 7-Zip and libarchive read it.
+    unsigned char data[7] = {0, 0, 'A', 'E', 3, 0, 0};  // vendor version, vendor, AES-256
+    Put16(data, 2);
+    Put16(data + 5, method);
+    AppendField(kAesTag, std::string(reinterpret_cast<const char*>(data), sizeof data), fields);
 }
 
 size_t MakeEndRecords(uint64_t entries, uint64_t centralSize, uint64_t centralOffset,

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The byte layout of the records the ZIP writer puts out, after PKWARE's APPNOTE: local header
@@ -8,7 +9,8 @@
 // (4.3.14, 4.3.15), end record (4.3.16) and the ZIP64 extended information field (4.5.3).
 //
 // An entry stays in the classic layout (version needed 20, no field of its own) unless it needs
-// ZIP64: then its version needed is 45 in both headers. The local header carries the ZIP64 field,
+// ZIP64: then its version needed is 45 in both headers. An AES entry needs 51 (WinZip's AE-x
+// description), whether it uses ZIP64 or not. The local header carries the ZIP64 field,
 // with both sizes, when the entry was opened for ZIP64 (its sizes may reach 4 GiB); the central
 // record carries one when a size or the local header's offset does not fit in 32 bits, holding
 // only those values. The end record is preceded by the ZIP64 end record and its locator when the
@@ -34,6 +36,7 @@ constexpr uint64_t kMaxClassicSize = 0xFFFFFFFEu;
 // What the headers of one entry say.
 struct ZipEntryHeader {
     bool zip64 = false;  // opened for ZIP64: the local header carries both sizes in the field
+    bool aes = false;    // AES-encrypted: method 99, the real one in the 0x9901 field
     unsigned flags = 0;
     unsigned method = 0;
     uint32_t dosDate = 0;
@@ -64,6 +67,14 @@ int MakeLocalHeaderPatches(const ZipEntryHeader& header, size_t nameSize,
 void AppendCentralRecord(const ZipEntryHeader& header, const char* name, size_t nameSize,
                          const void* extra, size_t extraSize, const char* comment,
                          size_t commentSize, std::vector<unsigned char>* central);
+
+// Info-ZIP's Unicode Path field (0x7075): version 1, the CRC-32 of the name bytes the header
+// holds, and the name in UTF-8. Appended to `fields`.
+void AppendUnicodePathField(const std::string& headerName, const std::string& utf8Name,
+                            std::string* fields);
+// WinZip's AES field (0x9901) for AE-2 with a 256-bit key and the entry's real method.
+void AppendAesField(unsigned method, std::string* fields);
+constexpr unsigned kAesMethod = 99;
 
 // The records after the central directory, up to the comment's length field; returns their size.
 size_t MakeEndRecords(uint64_t entries, uint64_t centralSize, uint64_t centralOffset,

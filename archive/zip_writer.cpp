@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_aes.h"
 #include "archive/zip_crypt.h"
 #include "archive/zip_layout.h"
+#include "core/text_utf8.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ struct OpenEntry {
     int brokenBy = 0;  // the error that broke its data; such an entry is never finished
     bool deflating = false;
     bool encrypted = false;
+    bool aes = false;  // encrypted with the archive's cipher rather than the keys
     ZipCryptKeys keys{""};
     ZipEntryHeader header;
     // Kept for the central record, which is made once the sizes are known.
@@ -83,15 +86,16 @@ public:
     int RemoveLast();
     int Finish(const char* comment);
     int32_t LastGain() const { return lastGain_; }
+    void SetOptions(const ArchiveOptions& options) { options_ = options; }
 
 private:
     uint64_t Position() const { return bufferStart_ + buffered_; }
     // How many more bytes the open entry's data may take.
     uint64_t DataRoom() const
     {
-        if (entry_.header.zip64)
-            return UINT64_MAX - entry_.header.compressed;
-        return kMaxClassicSize - entry_.header.compressed;
+        // An AES entry keeps room for its authentication code.
+        uint64_t used = entry_.header.compressed + (entry_.aes ? kZipAesMacSize : 0);
+        return (entry_.header.zip64 ? UINT64_MAX : kMaxClassicSize) - used;
     }
     int Fail()
     {
@@ -111,6 +115,7 @@ private:
     int Rewind(uint64_t to);
     int PrepareCompressor(int level, int windowBits, int memLevel, int strategy);
     int Deflate(int flush);
+    bool Encrypt(unsigned char* data, size_t size);
     int DropLast();
 
     std::unique_ptr<ZipOutput> output_;
@@ -123,6 +128,8 @@ private:
     std::vector<ClosedEntry> closed_;
     OpenEntry entry_;
     std::vector<unsigned char> localHeader_;
+    ArchiveOptions options_;
+    ZipAesCipher aes_;  // the open entry's, when it is an AES entry
     int32_t lastGain_ = 0;
 
     // One compressor for the whole archive, reset per entry rather than reallocated.
@@ -246,13 +253,23 @@ int Archive::Deflate(int flush)
     stream_.avail_out = static_cast<uInt>(space);
     int err = deflate(&stream_, flush);
     size_t produced = static_cast<size_t>(space - stream_.avail_out);
-    if (entry_.encrypted)
-        entry_.keys.Encrypt(out, produced);
+    bool encryptedOk = Encrypt(out, produced);
     buffered_ += produced;
     entry_.header.compressed += produced;
+    if (!encryptedOk)
+        return Break(ZIP_INTERNALERROR);
     if (err != Z_OK && err != Z_STREAM_END)
         return Break(err == Z_BUF_ERROR ? ZIP_INTERNALERROR : err);
     return err;
+}
+
+bool Archive::Encrypt(unsigned char* data, size_t size)
+{
+    if (entry_.aes)
+        return aes_.Encrypt(data, size);
+    if (entry_.encrypted)
+        entry_.keys.Encrypt(data, size);
+    return true;
 }
 
 int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* extraLocal,
@@ -270,57 +287,88 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     }
     if (name == nullptr)
         name = "-";
-    size_t nameSize = strlen(name);
     size_t commentSize = comment != nullptr ? strlen(comment) : 0;
     bool deflating = method == Z_DEFLATED;
     if ((method != 0 && !deflating) || raw != 0 || (deflating && windowBits >= 0))
         return ZIP_PARAMERROR;
+    bool encrypted = password != nullptr;
+    bool aes = encrypted && options_.encryption == 1;
+    // Names and the AES password go out in UTF-8 where the options say so; the writer's own
+    // fields follow the caller's in both headers.
+    std::string headerName = name, utf8Name, utf8Password, fields;
+    if ((options_.nameCode != 0 && !Cp932ToUtf8(name, &utf8Name)) ||
+        (aes && !Cp932ToUtf8(password, &utf8Password)))
+        return ZIP_BADTEXT;
+    if (options_.nameCode == 1)
+        AppendUnicodePathField(headerName, utf8Name, &fields);
+    else if (options_.nameCode == 2)
+        headerName = utf8Name;
+    if (aes)
+        AppendAesField(static_cast<unsigned>(method), &fields);
+    size_t nameSize = headerName.size();
     // The ZIP64 fields share the length of the extra fields with the caller's.
-    size_t localFieldSize = zip64 != 0 ? kLocalZip64FieldSize : 0;
+    size_t localFieldSize = (zip64 != 0 ? kLocalZip64FieldSize : 0) + fields.size();
     if (nameSize > kMaxFieldLength || commentSize > kMaxFieldLength ||
         extraLocalSize + localFieldSize > kMaxFieldLength ||
-        extraGlobalSize + kCentralZip64FieldRoom > kMaxFieldLength ||
+        extraGlobalSize + fields.size() + kCentralZip64FieldRoom > kMaxFieldLength ||
         (extraLocalSize != 0 && extraLocal == nullptr) ||
         (extraGlobalSize != 0 && extraGlobal == nullptr))
         return ZIP_PARAMERROR;
-    bool encrypted = password != nullptr;
 
     if (deflating) {
         int err = PrepareCompressor(level, windowBits, memLevel, strategy);
         if (err != Z_OK)
             return err;
     }
-    unsigned char cryptHeader[kZipCryptHeaderSize];
-    ZipCryptKeys keys(encrypted ? password : "");
-    if (encrypted && !MakeZipCryptHeader(&keys, static_cast<uint32_t>(crc), cryptHeader))
-        return ZIP_INTERNALERROR;
+    // Traditional: the 12-byte header. AES: the salt and the password verifier.
+    unsigned char cryptHeader[kZipAesSaltSize + kZipAesVerifierSize];
+    size_t cryptHeaderSize = 0;
+    ZipCryptKeys keys(encrypted && !aes ? password : "");
+    if (aes) {
+        cryptHeaderSize = kZipAesSaltSize + kZipAesVerifierSize;
+        if (!ZipRandomBytes(cryptHeader, kZipAesSaltSize) ||
+            !aes_.Start(utf8Password, cryptHeader, cryptHeader + kZipAesSaltSize))
+            return ZIP_INTERNALERROR;
+    } else if (encrypted) {
+        cryptHeaderSize = kZipCryptHeaderSize;
+        if (!MakeZipCryptHeader(&keys, static_cast<uint32_t>(crc), cryptHeader))
+            return ZIP_INTERNALERROR;
+    }
 
     entry_ = OpenEntry{};
     entry_.deflating = deflating;
     entry_.encrypted = encrypted;
+    entry_.aes = aes;
     entry_.keys = keys;
     ZipEntryHeader& header = entry_.header;
     header.zip64 = zip64 != 0;
-    header.flags = LevelFlags(level) | (encrypted ? 1 : 0);
-    header.method = static_cast<unsigned>(method);
+    header.aes = aes;
+    header.flags = LevelFlags(level) | (encrypted ? 1 : 0) | (options_.nameCode == 2 ? 0x800 : 0);
+    header.method = aes ? kAesMethod : static_cast<unsigned>(method);
     header.dosDate = DosDateTime(info);
     if (info != nullptr) {
         header.internalAttributes = static_cast<uint32_t>(info->internal_fa);
         header.externalAttributes = static_cast<uint32_t>(info->external_fa);
     }
     header.headerOffset = Position();
-    header.compressed = encrypted ? kZipCryptHeaderSize : 0;
-    entry_.name.assign(name, nameSize);
+    header.compressed = cryptHeaderSize;
+    entry_.name = headerName;
     if (extraGlobalSize != 0)
         entry_.extra.assign(static_cast<const char*>(extraGlobal), extraGlobalSize);
+    entry_.extra += fields;
+    std::string localExtra;
+    if (extraLocalSize != 0)
+        localExtra.assign(static_cast<const char*>(extraLocal), extraLocalSize);
+    localExtra += fields;
     if (commentSize != 0)
         entry_.comment.assign(comment, commentSize);
     // Opened before its header is written, so that a filling buffer keeps the header back.
     // CRC-32 and sizes stay zero until the data is done.
     entry_.open = true;
-    MakeLocalHeader(header, name, nameSize, extraLocal, extraLocalSize, &localHeader_);
+    MakeLocalHeader(header, headerName.data(), nameSize, localExtra.data(), localExtra.size(),
+                    &localHeader_);
     if (Put(localHeader_.data(), localHeader_.size()) != ZIP_OK ||
-        (encrypted && Put(cryptHeader, sizeof cryptHeader) != ZIP_OK))
+        Put(cryptHeader, cryptHeaderSize) != ZIP_OK)
         return ZIP_ERRNO;
     return ZIP_OK;
 }
@@ -351,10 +399,11 @@ int Archive::Write(const void* data, unsigned size)
             size_t chunk = std::min<size_t>(size, kBufferSize - buffered_);
             unsigned char* out = buffer_.get() + buffered_;
             memcpy(out, bytes, chunk);
-            if (entry_.encrypted)
-                entry_.keys.Encrypt(out, chunk);
+            bool encryptedOk = Encrypt(out, chunk);
             buffered_ += chunk;
             header.compressed += chunk;
+            if (!encryptedOk)
+                return Break(ZIP_INTERNALERROR);
             bytes += chunk;
             size -= static_cast<unsigned>(chunk);
         }
@@ -392,7 +441,16 @@ int Archive::CloseFile()
             return DropLast() != ZIP_OK ? ZIP_ERRNO : err;
         }
     }
-    const ZipEntryHeader& header = entry_.header;
+    ZipEntryHeader& header = entry_.header;
+    if (entry_.aes) {
+        unsigned char mac[kZipAesMacSize];
+        if (!aes_.Finish(mac))
+            return DropLast() != ZIP_OK ? ZIP_ERRNO : ZIP_INTERNALERROR;
+        if (Put(mac, sizeof mac) != ZIP_OK)
+            return ZIP_ERRNO;
+        header.compressed += sizeof mac;
+        header.crc = 0;  // AE-2 (see AppendAesField)
+    }
     LocalHeaderPatch patches[2];
     int count = MakeLocalHeaderPatches(header, entry_.name.size(), patches);
     for (int i = 0; i < count; ++i) {
@@ -405,8 +463,8 @@ int Archive::CloseFile()
                         entry_.extra.size(), entry_.comment.data(), entry_.comment.size(),
                         &central_);
 
-    int64_t produced = static_cast<int64_t>(header.compressed) -
-                       (entry_.encrypted ? kZipCryptHeaderSize : 0);
+    size_t overhead = entry_.aes ? kZipAesOverhead : entry_.encrypted ? kZipCryptHeaderSize : 0;
+    int64_t produced = static_cast<int64_t>(header.compressed) - static_cast<int64_t>(overhead);
     int64_t gain = static_cast<int64_t>(header.uncompressed) - produced;
     gain = std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, gain));
     lastGain_ = static_cast<int32_t>(gain);
@@ -544,9 +602,18 @@ int zipEntryNeedsZip64(uint64_t size, int method, int encrypted)
         constexpr uLong kPiece = 1 << 20;
         worst = (worst / kPiece + 1) * deflateBound(nullptr, kPiece);
     }
+    // Either encryption's bytes: the larger, AES's, holds for both.
     if (encrypted != 0)
-        worst += kZipCryptHeaderSize;
+        worst += kZipAesOverhead;
     return worst > kMaxClassicSize ? 1 : 0;
+}
+
+int zipSetArchiveOptions(zipFile file, const ArchiveOptions* options)
+{
+    if (file == nullptr || options == nullptr)
+        return ZIP_PARAMERROR;
+    AsArchive(file)->SetOptions(*options);
+    return ZIP_OK;
 }
 
 int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len)

@@ -3,17 +3,19 @@
 
 #include <cstdint>
 
+#include "archive/archive_options.h"
 #include "archive/zip_output.h"
 
 // A ZIP writer with minizip's names, argument order and result codes for writing a new archive
 // (1.01's calls, and 1.1's zipOpenNewFileInZip3_64 for ZIP64), plus zipLastFileGain and
-// zipRemoveLastFile.
+// zipRemoveLastFile, and zipSetArchiveOptions for Unicode names and AES.
 //
 // What it writes: per entry a local header and the data (no data descriptor; CRC-32 and sizes are
 // put into the local header once the data is done), then the central directory and the end
-// record. Version made by 0 (MS-DOS), version needed 20 (45 where ZIP64 is used). Names, extra
-// fields and comments are stored as the given bytes; the UTF-8 flag is never set. General-purpose
-// flags: bit 0 when encrypted; from the level, bit 1 for 8 or 9, bit 2 for 2, bits 1 and 2 for 1.
+// record. Version made by 0 (MS-DOS), version needed 20 (45 where ZIP64 is used, 51 for AES).
+// Names, extra fields and comments are stored as the given bytes unless zipSetArchiveOptions says
+// otherwise. General-purpose flags: bit 0 when encrypted; from the level, bit 1 for 8 or 9, bit 2
+// for 2, bits 1 and 2 for 1; bit 11 for UTF-8 names.
 //
 // ZIP64 (archive/zip_layout.h has the rules) is used only where the classic layout cannot hold a
 // value, so an archive below 4 GiB with fewer than 65,535 entries keeps it throughout. Since the
@@ -39,6 +41,8 @@ typedef void* zipFile;
 #define ZIP_PARAMERROR (-102)
 #define ZIP_BADZIPFILE (-103)
 #define ZIP_INTERNALERROR (-104)
+// A name or an AES password that has no UTF-8 spelling (bytes that are no code page 932 text).
+#define ZIP_BADTEXT (-112)
 
 // Only a new archive can be written; zipOpen2 refuses every other mode.
 #define APPEND_STATUS_CREATE (0)
@@ -77,6 +81,19 @@ void fill_win32_filefunc(zlib_filefunc_def* pzlib_filefunc_def);
 // (offsets in it are absolute). Null on failure.
 zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
                  zlib_filefunc_def* pzlib_filefunc_def);
+
+// How the entries opened from now on are written (all options 0 until this is called):
+//  - nameCode 0: the name as given, in code page 932, bit 11 clear. 1: the same, plus Info-ZIP's
+//    Unicode Path field (0x7075) with the name in UTF-8 in both headers. 2: the name in UTF-8 and
+//    general-purpose bit 11 in both headers.
+//  - encryption 1, for an entry with a password: AES-256 as WinZip's AE-2 lays it out (method 99,
+//    the 0x9901 field with the real method in both headers, version needed 51, CRC-32 0; the data
+//    is a random 16-byte salt, the 2-byte password verifier, the encrypted data and a 10-byte
+//    authentication code, all counted in the compressed size). The password is taken in code
+//    page 932 and derived from in UTF-8; crcForCrypting is not used.
+// These fields follow the ZIP64 field and the caller's extra fields. A name or password that does
+// not convert fails the entry with ZIP_BADTEXT and leaves no trace. `verify` is not the writer's.
+int zipSetArchiveOptions(zipFile file, const ArchiveOptions* options);
 
 // Starts an entry; an entry still open is closed first (see above for a broken one). `method` is
 // 0 (stored) or Z_DEFLATED; `raw` must be 0 and `windowBits` negative (raw deflate). The

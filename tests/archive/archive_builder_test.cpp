@@ -186,6 +186,44 @@ TEST_F(ArchiveBuild, DeflatesAtTheLevelAndStoresWhatDoesNotShrink)
     ExpectReadersAcceptFile(out, parsed, passwords);
 }
 
+// With AES and UTF-8 names: the store fallback writes an AES entry again, stored; an empty
+// password still means none; the read-back passes. A name with no UTF-8 spelling (which the name
+// rules let through nowhere) fails on its own and leaves nothing.
+TEST_F(ArchiveBuild, WritesAesEntriesAndUtf8NamesThatTheReadBackPasses)
+{
+    std::string text = CompressibleText(5000), noise = RandomBytes(40000, 4);
+    tree.File(tree.Folder(tree.Root(), "表"), "text", Source("t", text), 6, "pw");
+    tree.File(tree.Root(), "noise", Source("n", noise), 9, "pw");
+    tree.File(tree.Root(), "plain", Source("p", text), 6, "");
+    ArchiveOptions options;
+    options.nameCode = 2;
+    options.encryption = 1;
+    options.verify = 1;
+    ResetArchiveAbort();
+    ASSERT_EQ(BuildArchive(out.c_str(), &report, options), 0);
+    EXPECT_EQ(report.log, "検査しました : 3 ファイル\r\n");
+    const PasswordMap passwords{{u8"表/text", "pw"}, {"noise", "pw"}};
+    ZipParsed parsed = Read(passwords);
+    ASSERT_EQ(Names(parsed), (std::vector<std::string>{u8"表/text", "noise", "plain"}));
+    EXPECT_EQ(parsed.entries[0].aesMethod, 8u);
+    EXPECT_EQ(parsed.entries[1].aesMethod, 0u);
+    EXPECT_EQ(parsed.entries[2].method, 8u);
+    EXPECT_EQ(parsed.entries[1].data, noise);
+    for (const ZipEntry& e : parsed.entries)
+        EXPECT_EQ(e.flags & 0x801, e.name == "plain" ? 0x800u : 0x801u) << e.name;
+    ExpectReadersAcceptFile(out, parsed, passwords);
+
+    Sink sink;
+    zlib_filefunc_def def{OpenSink, &sink};
+    zipFile zf = zipOpen2("memory", APPEND_STATUS_CREATE, nullptr, &def);
+    EXPECT_EQ(AddFileToArchive(zf, Source("b", text).c_str(), "a\x81", 6, "pw", options),
+              ZIP_BADTEXT);
+    ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+    ZipParsed empty;
+    ASSERT_TRUE(ParseZip(sink.bytes, &empty));
+    EXPECT_TRUE(empty.entries.empty());
+}
+
 // The application's level counts only where the project's switch is off (the properties tests
 // hold that rule); here the project's own level is on.
 TEST_F(ArchiveBuild, LevelsComeFromTheFileItsFoldersOrTheProject)

@@ -60,6 +60,8 @@ protected:
         sink = fresh;
         zlib_filefunc_def def{OpenSink, &sink};
         zf = zipOpen2("memory", APPEND_STATUS_CREATE, nullptr, &def);
+        if (zf != nullptr && (options.nameCode != 0 || options.encryption != 0))
+            EXPECT_EQ(zipSetArchiveOptions(zf, &options), ZIP_OK);
         return zf;
     }
     int Add(const std::string& name, const std::string& data, int level,
@@ -83,6 +85,7 @@ protected:
 
     Sink sink;
     zipFile zf = nullptr;
+    ArchiveOptions options;  // what Open sets on the archive
 };
 
 struct LineLog : BuildReporter {
@@ -185,6 +188,92 @@ TEST_F(ZipWriter, EncryptsWithATwelveByteHeaderCheckedByTheCrc)
     EXPECT_EQ(sink.bytes.find(data.substr(0, 64)), std::string::npos);  // no plain text
 }
 
+// Names in code page 932, with the Unicode Path field, or in UTF-8 with bit 11, in both headers
+// (the reader checks that they agree), beside the ZIP64 field and the AES field; with all options
+// 0 the bytes are those of an archive that never had options set. A name that does not convert
+// is refused and leaves nothing.
+TEST_F(ZipWriter, WritesEachNameCodeBesideTheZip64AndAesFields)
+{
+    const std::string cp932 = "ソース/表.txt", utf8 = u8"ソース/表.txt";
+    const std::string data = CompressibleText(3000);
+    Open();
+    ASSERT_EQ(AddEntry(zf, cp932, data, 6), ZIP_OK);
+    ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+    const std::string untouched = sink.bytes;
+    struct Row {
+        int nameCode, encryption, zip64;
+        std::string name, unicodeName;
+        unsigned flag11;
+    } rows[] = {
+        {0, 0, 0, cp932, "", 0},         {1, 0, 0, cp932, utf8, 0}, {2, 0, 0, utf8, "", 0x800},
+        {1, 1, 1, cp932, utf8, 0},       {2, 1, 0, utf8, "", 0x800},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "name code " << row.nameCode << ", encryption "
+                                        << row.encryption << ", zip64 " << row.zip64);
+        options.nameCode = row.nameCode;
+        options.encryption = row.encryption;
+        Open();
+        EXPECT_EQ(OpenEntry(zf, "a\x81", 6), row.nameCode != 0 ? ZIP_BADTEXT : ZIP_OK);
+        ASSERT_EQ(AddEntry(zf, cp932, data, 6, row.encryption ? "pw" : nullptr, 0x20, row.zip64),
+                  ZIP_OK);
+        ZipParsed parsed = Close();
+        ASSERT_EQ(parsed.entries.size(), row.nameCode != 0 ? 1u : 2u);
+        const ZipEntry& e = parsed.entries.back();
+        EXPECT_EQ(e.name, row.name);
+        EXPECT_EQ(e.unicodeName, row.unicodeName);
+        EXPECT_EQ(e.flags & 0x800, row.flag11);
+        EXPECT_EQ(e.aesVersion, row.encryption ? 2u : 0u);
+        EXPECT_EQ(e.localZip64, row.zip64 != 0);
+        EXPECT_EQ(e.data, data);
+    }
+    options = ArchiveOptions();
+    Open();
+    ASSERT_EQ(AddEntry(zf, cp932, data, 6), ZIP_OK);
+    ASSERT_EQ(zipSetArchiveOptions(zf, &options), ZIP_OK);
+    ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+    EXPECT_EQ(sink.bytes, untouched);
+    EXPECT_EQ(zipSetArchiveOptions(nullptr, &options), ZIP_PARAMERROR);
+}
+
+// WinZip's AE-2 layout: method 99 behind the AES field with the real method, version 51, bit 0,
+// CRC-32 0, and the data as salt (from the random seam), verifier, encrypted data and code, all in
+// the compressed size. The reader checks verifier and code: a wrong password or a changed byte
+// fails it.
+TEST_F(ZipWriter, EncryptsWithAesInWinZipsLayout)
+{
+    const std::string data = CompressibleText(40000);
+    options.encryption = 1;
+    SetZipRandomSourceForTesting(FixedRandom);
+    Open();
+    ASSERT_EQ(Add("stored", data, 0, "pw"), ZIP_OK);
+    ASSERT_EQ(Add("deflated", data, 9, "pw"), ZIP_OK);
+    ASSERT_EQ(Add("plain", data, 9), ZIP_OK);
+    SetZipRandomSourceForTesting(nullptr);
+    ZipParsed parsed = Close();
+    ASSERT_EQ(parsed.entries.size(), 3u);
+    for (const ZipEntry& e : parsed.entries) {
+        SCOPED_TRACE(e.name);
+        bool plain = e.name == "plain";
+        EXPECT_EQ(e.data, data);
+        EXPECT_EQ(e.method, plain ? 8u : 99u);
+        EXPECT_EQ(e.aesMethod, plain ? 0u : e.name == "stored" ? 0u : 8u);
+        EXPECT_EQ(e.version, plain ? 20u : 51u);
+        EXPECT_EQ(e.flags & 1, plain ? 0u : 1u);
+        EXPECT_EQ(e.crc, plain ? Crc(data) : 0u);
+        EXPECT_EQ(e.compressed, e.payload.size() + (plain ? 0 : 28));
+    }
+    size_t dataStart = 30 + strlen("stored") + 11;  // the AES field is 11 bytes
+    EXPECT_EQ(sink.bytes.substr(dataStart, 16), std::string(16, '\xA5'));
+    EXPECT_EQ(sink.bytes.find(data.substr(0, 64)), std::string::npos);  // no plain text
+
+    ZipParsed ignored;
+    EXPECT_FALSE(ParseZip(sink.bytes, &ignored, "wrong"));
+    std::string changed = sink.bytes;
+    changed[dataStart + 18 + 100] ^= 1;
+    EXPECT_FALSE(ParseZip(changed, &ignored, "pw"));
+}
+
 TEST_F(ZipWriter, LastFileGainIsCompressorInputMinusOutput)
 {
     struct Row {
@@ -192,11 +281,18 @@ TEST_F(ZipWriter, LastFileGainIsCompressorInputMinusOutput)
         int level;
         const char* password;
         int32_t sign;  // of the expected gain
-    } rows[] = {{CompressibleText(100000), 9, nullptr, 1}, {CompressibleText(100000), 6, "pw", 1},
-                {RandomBytes(50000, 3), 9, nullptr, -1}, {"", 5, nullptr, -1},
-                {CompressibleText(1000), 0, "pw", 0}};
+        int encryption;
+    } rows[] = {{CompressibleText(100000), 9, nullptr, 1, 0},
+                {CompressibleText(100000), 6, "pw", 1, 0},
+                {CompressibleText(100000), 6, "pw", 1, 1},
+                {RandomBytes(50000, 3), 9, nullptr, -1, 0},
+                {RandomBytes(50000, 3), 9, "pw", -1, 1},
+                {"", 5, nullptr, -1, 0},
+                {CompressibleText(1000), 0, "pw", 0, 0}};
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.data.size() << " bytes at level " << row.level);
+        SCOPED_TRACE(testing::Message() << row.data.size() << " bytes at level " << row.level
+                                        << ", encryption " << row.encryption);
+        options.encryption = row.encryption;
         Open();
         EXPECT_EQ(zipLastFileGain(zf), 0);
         ASSERT_EQ(Add("x", row.data, row.level, row.password), ZIP_OK);

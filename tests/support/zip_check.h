@@ -68,6 +68,9 @@ struct ZipEntry {
     uint64_t compressed, size, offset;
     bool localZip64;     // the local header carries both sizes in the ZIP64 field
     unsigned central64;  // kSizeIn64 | kCompressedIn64 | kOffsetIn64
+    std::string unicodeName;  // the UTF-8 name of the Unicode Path field (0x7075), if any
+    // The AES field (0x9901), if any: AE-1 or AE-2, and the real method behind method 99.
+    unsigned aesVersion = 0, aesMethod = 0;
     unsigned char cryptCheck[2];
 };
 struct ZipParsed {

@@ -7,8 +7,12 @@
 #include <functional>
 #include <memory>
 
+#include "archive/zip_aes.h"
+#include "core/text_utf8.h"
+
 // The test support's own ZIP reader (ParseZip): the layout rules, the APPNOTE decryption and
-// zlib's inflate.
+// zlib's inflate; AES entries through the program's own primitives, which their own tests check
+// against published vectors.
 
 const ZipEntry* ZipParsed::Find(const std::string& name) const
 {
@@ -92,9 +96,24 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
 {
     bool keep = e->compressed <= kKeptSize;
     std::unique_ptr<PkwareDecryptor> keys;
+    std::unique_ptr<ZipAesCipher> aes;
     uint64_t left = e->compressed;
+    unsigned method = e->method;
     std::string chunk;
-    if (e->flags & 1) {
+    if (e->aesVersion != 0) {
+        const size_t head = kZipAesSaltSize + kZipAesVerifierSize;
+        std::string utf8;
+        unsigned char verifier[kZipAesVerifierSize];
+        aes.reset(new ZipAesCipher);
+        if (password == nullptr || left < kZipAesOverhead || !image.Get(at, head, &chunk) ||
+            !Cp932ToUtf8(password, &utf8) ||
+            !aes->Start(utf8, reinterpret_cast<const unsigned char*>(chunk.data()), verifier) ||
+            memcmp(verifier, &chunk[kZipAesSaltSize], sizeof verifier) != 0)
+            return Fail("password verifier of " + e->name);
+        at += head;
+        left -= kZipAesOverhead;
+        method = e->aesMethod;
+    } else if (e->flags & 1) {
         if (password == nullptr || left < 12 || !image.Get(at, 12, &chunk))
             return Fail("encrypted entry " + e->name);
         keys.reset(new PkwareDecryptor(password));
@@ -104,7 +123,7 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
         at += 12;
         left -= 12;
     }
-    if (e->method != 0 && e->method != 8)
+    if (method != 0 && method != 8)
         return Fail("unknown method");
     uLong crc = crc32(0, nullptr, 0);
     uint64_t produced = 0;
@@ -116,12 +135,12 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
     };
     z_stream s{};
     std::unique_ptr<z_stream, int (*)(z_stream*)> ending(nullptr, inflateEnd);
-    if (e->method == 8) {
+    if (method == 8) {
         inflateInit2(&s, -MAX_WBITS);
         ending.reset(&s);
     }
-    std::string out(e->method == 0 ? 0 : std::min<uint64_t>(kChunk, e->size + 1), '\0');
-    int err = e->method == 0 ? Z_STREAM_END : Z_OK;
+    std::string out(method == 0 ? 0 : std::min<uint64_t>(kChunk, e->size + 1), '\0');
+    int err = method == 0 ? Z_STREAM_END : Z_OK;
     do {
         uint64_t size = std::min<uint64_t>(left, kChunk);
         if (!image.Get(at, size, &chunk))
@@ -132,9 +151,12 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
             for (char& c : chunk)
                 c = static_cast<char>(keys->Decrypt(static_cast<unsigned char>(c)));
         }
+        if (aes && !chunk.empty() &&
+            !aes->Decrypt(reinterpret_cast<unsigned char*>(&chunk[0]), chunk.size()))
+            return Fail("AES of " + e->name);
         if (keep)
             e->payload += chunk;
-        if (e->method == 0) {
+        if (method == 0) {
             take(chunk.data(), chunk.size());
             continue;
         }
@@ -151,7 +173,15 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
     } while (left > 0);
     if (err != Z_STREAM_END || s.avail_in != 0)
         return Fail("deflate stream of " + e->name + " is broken");
-    if (produced != e->size || crc != e->crc)
+    if (aes) {
+        unsigned char mac[kZipAesMacSize];
+        if (!image.Get(at, kZipAesMacSize, &chunk) || !aes->Finish(mac) ||
+            memcmp(mac, chunk.data(), sizeof mac) != 0)
+            return Fail("authentication code of " + e->name);
+    }
+    // AE-2 keeps no CRC-32: the authentication code stands for it.
+    bool crcKept = e->aesVersion != 2;
+    if (produced != e->size || (crcKept ? crc != e->crc : e->crc != 0))
         return Fail("size or CRC-32 of " + e->name);
     return testing::AssertionSuccess();
 }
@@ -198,6 +228,46 @@ testing::AssertionResult ParseEnd(const Image& image, ZipParsed* out, uint64_t* 
     return testing::AssertionSuccess();
 }
 
+// Splits extra fields into the ZIP64 field and the others, which must be the Unicode Path field
+// (0x7075) and the AES field (0x9901), each at most once and well formed; they are decoded into
+// `e`. `others` gets their bytes as they stand.
+testing::AssertionResult SplitExtra(const std::string& extra, ZipEntry* e, std::string* zip64,
+                                    std::string* others)
+{
+    zip64->clear();
+    others->clear();
+    e->unicodeName.clear();
+    e->aesVersion = e->aesMethod = 0;
+    bool seen7075 = false;
+    for (size_t at = 0; at < extra.size();) {
+        if (at + 4 > extra.size() || at + 4 + U16(extra, at + 2) > extra.size())
+            return Fail("extra fields of " + e->name + " overrun");
+        unsigned tag = U16(extra, at);
+        std::string field = extra.substr(at, 4 + U16(extra, at + 2)), data = field.substr(4);
+        at += field.size();
+        if (tag == 1 && zip64->empty()) {
+            *zip64 = field;
+            continue;
+        }
+        *others += field;
+        uint32_t nameCrc = crc32(0, reinterpret_cast<const Bytef*>(e->name.data()),
+                                 static_cast<uInt>(e->name.size()));
+        if (tag == 0x7075 && !seen7075 && data.size() > 5 && data[0] == 1 &&
+            U32(data, 1) == nameCrc) {
+            seen7075 = true;
+            e->unicodeName = data.substr(5);
+        } else if (tag == 0x9901 && e->aesVersion == 0 && data.size() == 7 &&
+                   (U16(data, 0) == 1 || U16(data, 0) == 2) && data.substr(2, 2) == "AE" &&
+                   data[4] == 3) {
+            e->aesVersion = U16(data, 0);
+            e->aesMethod = U16(data, 5);
+        } else {
+            return Fail("unexpected extra field " + std::to_string(tag) + " in " + e->name);
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
 // The central record's ZIP64 field: the values whose fixed field holds the marker, in order.
 testing::AssertionResult ParseCentralField(const std::string& extra, ZipEntry* e)
 {
@@ -222,17 +292,24 @@ testing::AssertionResult ParseCentralField(const std::string& extra, ZipEntry* e
     return testing::AssertionSuccess();
 }
 
-// The local header at the entry's offset must say what its central record says: the sizes in
-// its own fields, or both in its ZIP64 field behind markers.
-testing::AssertionResult ParseLocal(const Image& image, ZipEntry* e, uint64_t* dataStart)
+// The local header at the entry's offset must say what its central record says (`others`: its
+// extra fields beside ZIP64's): the sizes in its own fields, or both in its ZIP64 field behind
+// markers.
+testing::AssertionResult ParseLocal(const Image& image, const std::string& others, ZipEntry* e,
+                                    uint64_t* dataStart)
 {
-    std::string local, name, extra;
+    std::string local, name, allExtra, extra, localOthers;
     if (!image.Get(e->offset, 30, &local) || U32(local, 0) != 0x04034b50 ||
         U16(local, 4) != e->version || U16(local, 6) != e->flags || U16(local, 8) != e->method ||
         U32(local, 10) != e->dosDate || U32(local, 14) != e->crc ||
         !image.Get(e->offset + 30, U16(local, 26), &name) || name != e->name ||
-        !image.Get(e->offset + 30 + name.size(), U16(local, 28), &extra))
+        !image.Get(e->offset + 30 + name.size(), U16(local, 28), &allExtra))
         return Fail("local header does not match central record of " + e->name);
+    testing::AssertionResult result = SplitExtra(allExtra, e, &extra, &localOthers);
+    if (!result)
+        return result;
+    if (localOthers != others)
+        return Fail("extra fields of the local header of " + e->name);
     e->localZip64 = !extra.empty();
     bool sizes = e->localZip64
                      ? extra.size() == 20 && U16(extra, 0) == 1 && U16(extra, 2) == 16 &&
@@ -241,9 +318,12 @@ testing::AssertionResult ParseLocal(const Image& image, ZipEntry* e, uint64_t* d
                      : U32(local, 18) == e->compressed && U32(local, 22) == e->size;
     if (!sizes)
         return Fail("sizes in the local header of " + e->name);
-    if (e->version != (e->localZip64 || e->offset >= kMarker32 ? 45u : 20u))
+    unsigned version = e->localZip64 || e->offset >= kMarker32 ? 45u : 20u;
+    if (e->version != (e->aesVersion != 0 ? 51u : version))
         return Fail("version needed of " + e->name);
-    *dataStart = e->offset + 30 + name.size() + extra.size();
+    if ((e->method == 99) != (e->aesVersion != 0) || (e->method == 99 && !(e->flags & 1)))
+        return Fail("method 99 without the AES field or encryption in " + e->name);
+    *dataStart = e->offset + 30 + name.size() + allExtra.size();
     return testing::AssertionSuccess();
 }
 
@@ -263,7 +343,9 @@ testing::AssertionResult Parse(const Image& image, ZipParsed* out, PasswordOf pa
     uint64_t expectedOffset = image.begin;
     for (uint64_t i = 0; i < count; ++i) {
         ZipEntry e;
-        if (at + 46 > b.size() || U32(b, at) != 0x02014b50 || U16(b, at + 4) != 0 ||
+        // Made by MS-DOS, or by NTFS for UTF-8 names (bit 11).
+        unsigned madeBy = (U16(b, at + 8) & 0x800) != 0 ? 11 << 8 : 0;
+        if (at + 46 > b.size() || U32(b, at) != 0x02014b50 || U16(b, at + 4) != madeBy ||
             U16(b, at + 32) != 0 || U16(b, at + 34) != 0 ||
             at + 46 + U16(b, at + 28) + U16(b, at + 30) > b.size())
             return Fail("bad central record " + std::to_string(i));
@@ -275,11 +357,14 @@ testing::AssertionResult Parse(const Image& image, ZipParsed* out, PasswordOf pa
         std::string extra = b.substr(at + 46 + e.name.size(), U16(b, at + 30));
         at += 46 + e.name.size() + extra.size();
         uint64_t dataStart;
-        if (!(result = ParseCentralField(extra, &e)) || !(result = ParseLocal(image, &e, &dataStart)))
+        std::string zip64, others;
+        if (!(result = SplitExtra(extra, &e, &zip64, &others)) ||
+            !(result = ParseCentralField(zip64, &e)) ||
+            !(result = ParseLocal(image, others, &e, &dataStart)))
             return result;
         if (e.offset != expectedOffset)
             return Fail("gap before the local header of " + e.name);
-        if ((e.flags & ~7u) != 0)
+        if ((e.flags & ~0x807u) != 0)
             return Fail("unexpected flags in " + e.name);
         expectedOffset = dataStart + e.compressed;
         if (!(result = ReadData(image, dataStart, passwordOf(e.name), &e)))
