@@ -19,6 +19,8 @@
 #include "archive/archive_builder.h"
 #include "core/app_state.h"
 #include "core/settings_document.h"
+#include "core/text_utf8.h"
+#include "project/archive_settings.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
@@ -53,8 +55,8 @@ std::string DescribeTree()
 {
     std::string text = std::string("root ") + ProjectRoot()->name + "\n";
     WalkTree([&](const ProjectNode* node, const std::vector<const ProjectNode*>& folders) {
-        text += std::to_string(folders.size()) + (node->IsFolder() ? " folder " : " file ") + node->name +
-                "|" + node->sourcePath + "|" + std::to_string(node->level) + "|" +
+        text += std::to_string(folders.size()) + (node->IsFolder() ? " folder " : " file ") +
+                node->name + "|" + node->sourcePath + "|" + std::to_string(node->level) + "|" +
                 (node->password != nullptr ? std::string("1") + node->password : "0") + "\n";
     });
     return text;
@@ -80,15 +82,16 @@ bool StaysInside(const char* path)
 }
 
 // Why an archive name could escape the folder it is extracted to on Windows, or none. Read as
-// code page 932 characters: a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next byte as its trail
-// (0x40-0x7E, 0x80-0xFC), so a 0x5C there is no backslash. No step may be empty, "." or ".."
-// once Windows has trimmed its trailing dots and spaces.
-const char* EscapeReason(const std::string& name)
+// code page 932 characters, a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next byte as its trail
+// (0x40-0x7E, 0x80-0xFC), so a 0x5C there is no backslash; in UTF-8 no byte of a character
+// beyond ASCII is an ASCII one. No step may be empty, "." or ".." once Windows has trimmed its
+// trailing dots and spaces.
+const char* EscapeReason(const std::string& name, bool cp932)
 {
     std::vector<std::string> steps(1);
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
-        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+        if (cp932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC))) {
             unsigned char trail = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
             if (!((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC)))
                 return "a lead byte without its trail byte";
@@ -135,9 +138,13 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
         name += node->name;
         const char* password = EffectivePassword(node);
         FileEntry entry{node, password != nullptr ? password : ""};
-        if (!entry.password.empty())
-            passwords[name] = entry.password;
-        files.emplace(name, entry);
+        // Archives with UTF-8 names (bit 11) name their entries so.
+        std::string utf8;
+        for (const std::string& key : {name, Cp932ToUtf8(name.c_str(), &utf8) ? utf8 : name}) {
+            if (!entry.password.empty())
+                passwords[key] = entry.password;
+            files.emplace(key, entry);
+        }
     });
 
     if (bytes.empty()) {  // the output was refused before anything was written
@@ -152,7 +159,10 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
     }
     std::set<std::string> seen;
     for (const ZipEntry& e : parsed.entries) {
-        if (const char* reason = EscapeReason(e.name)) {
+        const char* reason = EscapeReason(e.name, (e.flags & 0x800) == 0);
+        if (reason == nullptr && !e.unicodeName.empty())
+            reason = EscapeReason(e.unicodeName, false);
+        if (reason != nullptr) {
             fprintf(stderr, "unsafe name \"%s\": %s\n", Escaped(e.name).c_str(), reason);
             Check(false, "an archive name escapes the extraction folder");
         }
@@ -164,7 +174,8 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
             const FileEntry& file = it->second;
             matched = e.data == ReadWholeFile(file.node->sourcePath) &&
                       ((e.flags & 1) != 0) == !file.password.empty() &&
-                      (EffectiveLevel(file.node) != 0 || e.method == 0);
+                      (EffectiveLevel(file.node) != 0 ||
+                       (e.method == 99 ? e.aesMethod : e.method) == 0);
         }
         if (!matched) {
             fprintf(stderr, "entry \"%s\"\n", Escaped(e.name).c_str());
@@ -220,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     zlib_filefunc_def output{OpenSink, &sink};
     SetArchiveOutputForTesting(&output);
     CollectingReporter report;
-    int result = BuildArchive("memory.zip", &report);
+    int result = BuildArchive("memory.zip", &report, EffectiveArchiveOptions());
     SetArchiveOutputForTesting(nullptr);
     CheckArchive(sink.bytes, result, report);
     return 0;

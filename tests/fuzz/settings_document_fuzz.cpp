@@ -100,7 +100,8 @@ public:
                 Check(document_->CheckIdentity(a) == version, "WriteIdentity then CheckIdentity");
         } else if (op == "O" && a != nullptr) {
             scopes_.emplace_back();
-            const SettingsScope* parent = scopes_.size() > 1 ? &scopes_[scopes_.size() - 2] : nullptr;
+            size_t count = scopes_.size();
+            const SettingsScope* parent = count > 1 ? &scopes_[count - 2] : nullptr;
             SettingsScope& scope = scopes_.back();
             if (scope.Open(document_, a, parent) && b != nullptr && scope.Set(b, c))
                 CheckSame(scope.Get(b), c, "SettingsScope Set then Get");
