@@ -9,7 +9,8 @@ root=$(dirname "$here")
 # it, and wine only recommends it.
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev zlib1g-dev nettle-dev googletest
-          wine wine64 libgnutls30 locales unzip 7zip zip libarchive-tools python3)
+          wine wine64 libgnutls30 locales unzip 7zip zip libarchive-tools python3
+          clang libclang-rt-14-dev)  # the fuzz targets: clang with libFuzzer and its sanitizers
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
