@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "project/flat_table.h"
 #include "project/numbered_names.h"
 #include "project/project_node.h"
 
@@ -15,84 +16,9 @@ unsigned char Fold(unsigned char byte)
     return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
-// Open addressing with linear probing over one flat array: a lookup costs one or two cache lines
-// however large the folder. Removal shifts the following slots back, so there are no tombstones.
-class NameTable {
-public:
-    template <class Match>
-    ProjectNode* Find(uint64_t key, Match match) const
-    {
-        if (slots_.empty())
-            return nullptr;
-        for (size_t i = key & mask_; slots_[i].node != nullptr; i = (i + 1) & mask_) {
-            if (slots_[i].key == key && match(slots_[i].node))
-                return slots_[i].node;
-        }
-        return nullptr;
-    }
-
-    void Insert(uint64_t key, ProjectNode* node)
-    {
-        if ((count_ + 1) * 2 > slots_.size())
-            Grow();
-        size_t i = key & mask_;
-        while (slots_[i].node != nullptr)
-            i = (i + 1) & mask_;
-        slots_[i] = {key, node};
-        ++count_;
-    }
-
-    void Remove(uint64_t key, const ProjectNode* node)
-    {
-        if (slots_.empty())
-            return;
-        size_t i = key & mask_;
-        while (slots_[i].node != node) {
-            if (slots_[i].node == nullptr)
-                return;
-            i = (i + 1) & mask_;
-        }
-        // Close the gap: a later slot moves back into it unless its home lies between the gap
-        // and itself (cyclically).
-        for (size_t j = (i + 1) & mask_; slots_[j].node != nullptr; j = (j + 1) & mask_) {
-            size_t home = slots_[j].key & mask_;
-            bool staysAfterGap = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-            if (!staysAfterGap) {
-                slots_[i] = slots_[j];
-                i = j;
-            }
-        }
-        slots_[i] = {};
-        --count_;
-    }
-
-private:
-    struct Slot {
-        uint64_t key = 0;
-        ProjectNode* node = nullptr;
-    };
-
-    void Grow()
-    {
-        std::vector<Slot> old;
-        old.swap(slots_);
-        slots_.resize(old.empty() ? 8 : old.size() * 2);
-        mask_ = slots_.size() - 1;
-        count_ = 0;
-        for (const Slot& slot : old) {
-            if (slot.node != nullptr)
-                Insert(slot.key, slot.node);
-        }
-    }
-
-    std::vector<Slot> slots_;
-    size_t mask_ = 0;
-    size_t count_ = 0;
-};
-
 // What the index keeps for one folder: its children by name, and its last child.
 struct FolderIndex {
-    NameTable names;
+    FlatTable<ProjectNode*> names;
     ProjectNode* last = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "project/numbered_names.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -9,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/format_text.h"
 #include "project/child_links.h"
+#include "project/flat_table.h"
 #include "project/project_node.h"
 
 namespace {
@@ -23,7 +24,7 @@ struct Run {
     std::string extension;
     std::vector<ProjectNode*> holders;  // [n - 1]: the entry named with counter n; none once it went
     std::set<int> vacated;
-    std::unordered_multimap<uint64_t, int> bySource;  // NameHash of a holder's source path: counter
+    FlatTable<int> bySource;  // holders' counters by NameHash of their source paths
 };
 
 // A holder is found again from its name when it goes (see ForgetNumberedSlots); only holders
@@ -39,15 +40,17 @@ std::unordered_map<const ProjectNode*, FolderRuns>& Folders()
     return folders;
 }
 
-// "base(n)ext" cut to 259 bytes, as FormatText cuts it; false when the counter itself does not
-// fit, since then no counter could ever make the name unique. Put together by hand: a folder of
-// many entries of one name formats one for each of them.
+// "base(n)ext" cut to 259 bytes, as FormatText would cut it; false when the counter itself does
+// not fit, since then no counter could ever make the name unique. Put together by hand: a folder
+// of many entries of one name makes one for each of them.
 bool FormatNumberedName(char (&name)[260], const char* base, int counter, const char* extension)
 {
-    char digits[16];
-    int length = FormatText(digits, sizeof digits, "(%d)", counter);
+    char digits[16] = "(";
+    char* end = std::to_chars(digits + 1, digits + sizeof digits - 1, counter).ptr;
+    *end++ = ')';
+    size_t length = static_cast<size_t>(end - digits);
     size_t baseLength = strlen(base);
-    if (length < 0 || baseLength + length > 259)
+    if (baseLength + length > 259)
         return false;
     size_t extensionLength = std::min(strlen(extension), 259 - baseLength - length);
     memcpy(name, base, baseLength);
@@ -89,7 +92,7 @@ void Hold(FolderRuns& folder, Run& run, int counter, ProjectNode* holder)
         run.holders.resize(counter, nullptr);
     run.holders[counter - 1] = holder;
     run.vacated.erase(counter);
-    run.bySource.emplace(NameHash(holder->sourcePath), counter);
+    run.bySource.Insert(NameHash(holder->sourcePath), counter);
     if (strlen(holder->name) == 259)
         folder.cutHolders.emplace(holder, std::make_pair(&run, counter));
 }
@@ -100,13 +103,7 @@ void Vacate(Run& run, int counter, const ProjectNode* holder)
         return;
     run.holders[counter - 1] = nullptr;
     run.vacated.insert(counter);
-    auto range = run.bySource.equal_range(NameHash(holder->sourcePath));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second == counter) {
-            run.bySource.erase(it);
-            return;
-        }
-    }
+    run.bySource.Remove(NameHash(holder->sourcePath), counter);
 }
 
 }  // namespace
@@ -129,13 +126,11 @@ NumberedName FindNumberedName(const ProjectNode* folder, const char* base, const
         Hold(runs, run, counter, holder);
     }
     // The walk from 1 would have stopped at the first holder of the same source path.
-    if (sourcePath != nullptr) {
-        auto range = run.bySource.equal_range(NameHash(sourcePath));
-        for (auto it = range.first; it != range.second; ++it) {
-            if (it->second < counter && NamesEqual(run.holders[it->second - 1]->sourcePath, sourcePath))
-                return NumberedName::kDuplicate;
-        }
-    }
+    if (sourcePath != nullptr &&
+        run.bySource.Find(NameHash(sourcePath), [&](int held) {
+            return held < counter && NamesEqual(run.holders[held - 1]->sourcePath, sourcePath);
+        }) != 0)
+        return NumberedName::kDuplicate;
     if (newcomer != nullptr)
         Hold(runs, run, counter, newcomer);
     return NumberedName::kFree;
