@@ -566,7 +566,7 @@ void InjectFault(const char* path)
     else if (g_fault == "cut")
         bytes.pop_back();
     else if (g_fault == "password")
-        bytes[bytes.find("secret.txt") + 10 + 5] ^= 0x40;  // the encryption header
+        bytes[bytes.find("secret.txt") + 10 + 11] ^= 0x40;  // the header's check byte, always
     FILE* file = fopen(path, "wb");
     fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
