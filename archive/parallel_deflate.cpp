@@ -256,9 +256,10 @@ bool ParallelDeflate::State::HandOver(bool wait)
         std::lock_guard<std::mutex> lock(mutex);
         ++nextHandOver;
         spare.push_back(std::move(block));
-        // The sink's refusal stops the workers as an abort does.
-        stopped = !keep;
-        abort = abort || !keep;
+        if (!keep) {  // the sink's refusal stops the workers as an abort does
+            stopped = true;
+            abort = true;
+        }
     }
     workReady.notify_one();
     return keep;
