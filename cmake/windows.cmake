@@ -62,3 +62,7 @@ target_link_libraries(deflate_floor PRIVATE ${zlib_static})
 # The panes' scale benchmark (bench/pane_scale.sh): the real main window with many rows.
 add_executable(pane_scale EXCLUDE_FROM_ALL bench/pane_scale.cpp resources/packwren.rc)
 target_link_libraries(pane_scale PRIVATE packwren_app)
+
+# The parallel deflate benchmark (bench/parallel_deflate_bench.py): the engine against its floor.
+add_executable(parallel_deflate_bench EXCLUDE_FROM_ALL bench/parallel_deflate_bench.cpp)
+target_link_libraries(parallel_deflate_bench PRIVATE packwren_app psapi)
