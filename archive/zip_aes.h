@@ -71,6 +71,8 @@ private:
     Aes256Blocks aes_;
     HmacSha1 hmac_;
     unsigned char counter_[16] = {};
-    unsigned char stream_[4096] = {};  // keystream of many blocks per platform call
+    // Keystream of many blocks per platform call: under Wine, 100 MiB took 2.7 s with 4 KiB of
+    // it, 2.3 s with 16 KiB.
+    unsigned char stream_[16384] = {};
     size_t streamUsed_ = sizeof stream_;
 };
