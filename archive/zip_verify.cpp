@@ -86,33 +86,43 @@ struct EntryHeader {
     std::string name, extra;
 };
 
-// The ZIP64 extended information: present only for the fields whose classic field is full.
-bool ApplyZip64Extra(EntryHeader* header, bool sizeFull, bool compressedFull, bool offsetFull)
+// The data of the extra field `id`, when the extra block holds it and holds together.
+bool FindExtraField(const std::string& extra, uint32_t id, const unsigned char** data, size_t* size)
 {
-    const std::string& extra = header->extra;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(extra.data());
     for (size_t at = 0; at + 4 <= extra.size();) {
-        const unsigned char* field = reinterpret_cast<const unsigned char*>(extra.data()) + at;
-        uint32_t id = Get(field, 2), length = Get(field + 2, 2);
+        size_t length = Get(bytes + at + 2, 2);
         if (at + 4 + length > extra.size())
             return false;
-        if (id == 0x0001) {
-            const unsigned char* value = field + 4;
-            const unsigned char* end = value + length;
-            for (uint64_t* target : {sizeFull ? &header->size : nullptr,
-                                     compressedFull ? &header->compressed : nullptr,
-                                     offsetFull ? &header->offset : nullptr}) {
-                if (target == nullptr)
-                    continue;
-                if (end - value < 8)
-                    return false;
-                *target = Get64(value);
-                value += 8;
-            }
+        if (Get(bytes + at, 2) == id) {
+            *data = bytes + at + 4;
+            *size = length;
             return true;
         }
         at += 4 + length;
     }
-    return !sizeFull && !compressedFull && !offsetFull;
+    return false;
+}
+
+// The ZIP64 extended information: present only for the fields whose classic field is full.
+bool ApplyZip64Extra(EntryHeader* header, bool sizeFull, bool compressedFull, bool offsetFull)
+{
+    const unsigned char* value = nullptr;
+    size_t size = 0;
+    if (!FindExtraField(header->extra, 0x0001, &value, &size))
+        return !sizeFull && !compressedFull && !offsetFull;
+    for (uint64_t* target : {sizeFull ? &header->size : nullptr,
+                             compressedFull ? &header->compressed : nullptr,
+                             offsetFull ? &header->offset : nullptr}) {
+        if (target == nullptr)
+            continue;
+        if (size < 8)
+            return false;
+        *target = Get64(value);
+        value += 8;
+        size -= 8;
+    }
+    return true;
 }
 
 constexpr uint32_t kAesMethod = 99;
@@ -120,20 +130,13 @@ constexpr uint32_t kAesMethod = 99;
 // The AES extra field (0x9901): AE-1 or AE-2, "AE", strength 3 (AES-256), the real method.
 bool ReadAesExtra(const std::string& extra, int* version, uint32_t* method)
 {
-    for (size_t at = 0; at + 4 <= extra.size();) {
-        const unsigned char* field = reinterpret_cast<const unsigned char*>(extra.data()) + at;
-        uint32_t id = Get(field, 2), length = Get(field + 2, 2);
-        if (at + 4 + length > extra.size())
-            return false;
-        if (id == 0x9901) {
-            *version = static_cast<int>(Get(field + 4, 2));
-            *method = Get(field + 9, 2);
-            return length == 7 && (*version == 1 || *version == 2) && field[6] == 'A' &&
-                   field[7] == 'E' && field[8] == 3;
-        }
-        at += 4 + length;
-    }
-    return false;
+    const unsigned char* field = nullptr;
+    size_t size = 0;
+    if (!FindExtraField(extra, 0x9901, &field, &size) || size != 7)
+        return false;
+    *version = static_cast<int>(Get(field, 2));
+    *method = Get(field + 5, 2);
+    return (*version == 1 || *version == 2) && field[2] == 'A' && field[3] == 'E' && field[4] == 3;
 }
 
 struct Problem {
