@@ -152,7 +152,10 @@ zipFile OpenArchive(const char* outputPath, char* writePath, size_t size)
         CloseFile(file);  // the output opens it again; the name stays ours
         FormatText(writePath, size, "%s", temporary.c_str());
     }
-    return zipOpen2(writePath, APPEND_STATUS_CREATE, nullptr, &output);
+    zipFile handle = zipOpen2(writePath, APPEND_STATUS_CREATE, nullptr, &output);
+    if (handle == nullptr && !g_haveTestOutput)
+        DeleteFilePath(writePath);
+    return handle;
 }
 
 // Closes the archive and puts it in the target's place, or, when the build failed, removes it and
