@@ -1,7 +1,6 @@
 #include "archive/archive_builder.h"
 
 #include <atomic>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 

@@ -54,11 +54,11 @@ public:
     }
     bool Open() const { return file_ != kInvalidFile; }
     uint64_t Size() const { return size_; }
+    // Moves to `offset` inside the file; ReadOn goes on from there.
+    bool SeekTo(uint64_t offset) { return offset <= size_ && SeekFile(file_, offset); }
     bool ReadAt(uint64_t offset, void* buffer, size_t size)
     {
-        if (offset > size_ || size > size_ - offset || !SeekFile(file_, offset))
-            return false;
-        return ReadOn(buffer, size);
+        return offset <= size_ && size <= size_ - offset && SeekTo(offset) && ReadOn(buffer, size);
     }
     // Goes on from where the last read ended.
     bool ReadOn(void* buffer, size_t size)
@@ -166,7 +166,7 @@ public:
             return problem->Set("AES");
         if (method != 0 && method != Z_DEFLATED)
             return problem->Set("圧縮方式");
-        if (!file_->ReadAt(dataOffset, buffer_, 0))
+        if (!file_->SeekTo(dataOffset))
             return problem->Set("データの位置");
         uint64_t remaining = header.compressed;
         std::unique_ptr<ZipCryptKeys> keys;
