@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,8 +13,6 @@
 #include "core/paths.h"
 #include "project/child_links.h"
 #include "project/entry_names.h"
-#include "project/project_node.h"
-#include "project/project_state.h"
 #include "project/properties.h"
 #include "tests/support/project_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -24,11 +23,7 @@ using TreeTest = ProjectTest;
 TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
 {
     const std::string base(255, 'p');  // the base part of a split path holds 255 bytes
-    struct Row {
-        std::string path;
-        const char* name;
-        const char* made;
-    } rows[] = {
+    struct { std::string path; const char *name, *made; } rows[] = {
         {"C:\\a\\x.txt", nullptr, "x.txt"},
         {"C:\\b\\x.txt", nullptr, "x(1).txt"},  // the counter goes before the extension
         {"C:\\c\\X.TXT", nullptr, "X(2).TXT"},  // names compare without case
@@ -48,55 +43,59 @@ TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
         {"D:\\" + std::string(257, 'p'), nullptr, nullptr},       // 260 do not
     };
     std::string names;
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         ProjectNode* node = File(Root(), row.path.c_str(), row.name);
-        if (row.made == nullptr) {
-            EXPECT_EQ(node, nullptr) << row.path;
-            continue;
-        }
-        ASSERT_NE(node, nullptr) << row.path;
-        EXPECT_STREQ(node->name, row.made) << row.path;
-        EXPECT_EQ(node->sourcePath, row.path);
-        names += (names.empty() ? "" : " ") + std::string(row.made);
+        EXPECT_EQ(node ? node->name : "-", std::string(row.made ? row.made : "-")) << row.path;
+        if (node != nullptr)
+            names += (names.empty() ? "" : " ") + std::string(row.made);
     }
     EXPECT_EQ(Shape(Root()), names);
+    // A 259-byte name keeps 255 bytes as its base: "(1)" to "(99)" fit, "(100)" does not, and the
+    // hundred-and-first file of that name is refused instead of looping for ever.
+    ProjectNode* folder = Folder(Root(), "long");
+    std::string name(259, 'n');
+    for (int i = 0; i < 100; ++i) {
+        ProjectNode* node = File(folder, ("C:\\" + std::to_string(i)).c_str(), name.c_str());
+        ASSERT_NE(node, nullptr) << i;
+        EXPECT_EQ(node->name, i == 0 ? name : std::string(255, 'n') + "(" + std::to_string(i) + ")");
+    }
+    EXPECT_EQ(File(folder, "C:\\last", name.c_str()), nullptr);
 }
 
-TEST_F(TreeTest, FoldersHaveNoSourcePathAndEntriesOwnACopyOfTheirPassword)
+TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
 {
     ProjectNode* folder = InsertChild(Root(), "C:\\src\\ソース", true, nullptr, 4, nullptr, nullptr);
     ASSERT_NE(folder, nullptr);
     EXPECT_STREQ(folder->name, "ソース");  // its trail byte is "\" too
     EXPECT_STREQ(folder->sourcePath, "");
     char text[] = "secret";
-    ProjectNode* file = InsertChild(Root(), "C:\\o", false, text, -1, nullptr, nullptr);
+    ProjectNode* file = InsertChild(Root(), "C:\\d\\Note", false, text, -1, nullptr, nullptr);
     text[0] = 'X';
     EXPECT_STREQ(file->password, "secret");
-    EXPECT_EQ(file->ownsPassword, 1);
     // Nothing goes below a file entry, nor in with a password a project file cannot carry.
     EXPECT_EQ(File(file, "C:\\g.txt"), nullptr);
     EXPECT_EQ(InsertChild(Root(), "C:\\h", false, "tab\there", -1, nullptr, nullptr), nullptr);
-    EXPECT_EQ(Shape(Root()), "ソース{} o");
-}
-
-TEST_F(TreeTest, CountersStopWhenTheyNoLongerFit)
-{
-    // A 259-byte name keeps 255 bytes as its base, so "(1)" to "(99)" still fit and "(100)" does
-    // not: the hundred-and-first file of that name is not added (instead of looping for ever).
-    std::string name(259, 'n');
-    for (int i = 0; i < 100; ++i) {
-        std::string path = "C:\\" + std::to_string(i);
-        ProjectNode* node = File(Root(), path.c_str(), name.c_str());
-        ASSERT_NE(node, nullptr) << i;
-        std::string expected = i == 0 ? name : std::string(255, 'n') + "(" + std::to_string(i) + ")";
-        EXPECT_EQ(node->name, expected);
-    }
-    EXPECT_EQ(File(Root(), "C:\\last", name.c_str()), nullptr);
+    EXPECT_EQ(Folder(Root(), "ソース"), folder);
+    EXPECT_EQ(Folder(Root(), "note"), file);  // InsertChild: a folder meeting a file gives the file
+    // The model's own callers keep such a folder under a free name instead, passing over folders
+    // of that name too; a folder meeting a folder still merges.
+    bool created = false;
+    auto keep = [&](const char* name) {
+        return InsertEntry(Root(), nullptr, true, nullptr, -1, name, nullptr, true, &created);
+    };
+    ProjectNode* kept = keep("note");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_TRUE(created && kept->IsFolder());
+    EXPECT_STREQ(keep("NOTE")->name, "NOTE(2)");
+    EXPECT_EQ(keep("ソース"), folder);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(Shape(Root()), "ソース{} Note note(1){} NOTE(2){}");
 }
 
 // Counters are remembered per folder instead of walked from 1 for every newcomer; through a long
 // run of adds, moves, renames, deletes and new folders over a few names, every name given is the
-// one the walk over the folder's list gives ("" for a duplicate).
+// one the walk over the folder's list gives ("" for a duplicate), and the name index agrees with
+// the lists throughout.
 TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
 {
     auto walked = [](const ProjectNode* folder, std::string name, const std::string& base,
@@ -135,9 +134,7 @@ TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
         std::string base, extension, expected;
         ProjectNode* made = nullptr;
         switch (random() % 8) {
-        case 0:
-        case 1:
-        case 2: {  // a file from one of a few places, named by its path or by a text
+        case 0: case 1: case 2: {  // a file from one of a few places, named by its path or a text
             std::string path = "C:\\" + std::to_string(random() % 5) + "\\" + name;
             bool asText = random() % 4 == 0;
             if (asText)
@@ -148,8 +145,7 @@ TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
             made = File(folder, path.c_str(), asText ? name.c_str() : nullptr);
             break;
         }
-        case 3:
-        case 4:
+        case 3: case 4:
             if (ProjectNode* gone = pick(folder))
                 DeleteEntry(gone);
             continue;
@@ -168,9 +164,7 @@ TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
             while (last != nullptr && last->nextSibling != nullptr)
                 last = last->nextSibling;
             ASSERT_TRUE(MoveEntries(&moving, 1, target));
-            made = last != nullptr && last->nextSibling != nullptr ? last->nextSibling
-                   : last == nullptr                               ? target->firstChild
-                                                                   : nullptr;
+            made = last == nullptr ? target->firstChild : last->nextSibling;
             break;
         }
         default: {
@@ -181,112 +175,57 @@ TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
             continue;
         }
         }
-        if (expected.empty()) {
-            EXPECT_EQ(made, nullptr);
-        } else {
-            ASSERT_NE(made, nullptr) << expected;
-            EXPECT_EQ(made->name, expected);
+        EXPECT_EQ(made ? made->name : "", expected);
+    }
+    for (ProjectNode* folder : folders) {
+        const ProjectNode* previous = nullptr;
+        for (ProjectNode* child = folder->firstChild; child; previous = child, child = child->nextSibling) {
+            EXPECT_EQ(child->prevSibling, previous);
+            std::string upper = child->name;
+            for (char& c : upper)
+                c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+            EXPECT_EQ(FindChildNamed(folder, upper.c_str()), child) << child->name;
         }
     }
 }
 
-TEST_F(TreeTest, FoldersMergeWithWhateverHasTheirName)
-{
-    ProjectNode* docs = Folder(Root(), "docs");
-    File(docs, "C:\\d\\a.txt");
-    ProjectNode* file = File(Root(), "C:\\d\\Note");
-    EXPECT_EQ(Folder(Root(), "DOCS"), docs);
-    // InsertChild itself: a folder meeting a file entry gives that file entry.
-    EXPECT_EQ(Folder(Root(), "note"), file);
-
-    // The model's own callers keep such a folder under a free name instead, passing over folders
-    // of that name too; a folder meeting a folder still merges.
-    bool created = false;
-    auto keepFolder = [&](const char* name) {
-        return InsertEntry(Root(), nullptr, true, nullptr, -1, name, nullptr, true, &created);
-    };
-    ProjectNode* kept = keepFolder("note");
-    ASSERT_NE(kept, nullptr);
-    EXPECT_TRUE(created);
-    EXPECT_TRUE(kept->IsFolder());
-    EXPECT_STREQ(keepFolder("NOTE")->name, "NOTE(2)");
-    EXPECT_EQ(keepFolder("Docs"), docs);
-    EXPECT_FALSE(created);
-    EXPECT_EQ(Shape(Root()), "docs{a.txt} Note note(1){} NOTE(2){}");
-}
-
 // A deleted entry goes with everything below it, the items of its folders innermost first, and
 // leaves no current folder or status entry behind that points at freed memory.
-TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndLeavesNoDanglingReferences)
+TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndClearEmptiesTheProject)
 {
     ProjectNode* a = Folder(Root(), "a");
     ProjectNode* b = Folder(a, "b");
     ProjectNode* g = Folder(Folder(b, "c"), "g");
     File(b, "C:\\f1");
     Folder(a, "d");
-    InsertChild(a, "C:\\f2", false, "pw", 3, nullptr, nullptr);
     ProjectNode* keep = Folder(Root(), "keep");
     SetCurrentFolder(g);
     ShowEntryStatus(g);
     RecordingView view;
     SetProjectView(&view);
     DeleteEntry(b);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem g", "DeleteFolderItem c",
-                                                    "DeleteFolderItem b"}));
-    // Without a view that moves the selection, the nearest remaining folder takes over.
-    EXPECT_EQ(CurrentFolder(), a);
+    EXPECT_EQ(view.calls, (Calls{"DeleteFolderItem g", "DeleteFolderItem c", "DeleteFolderItem b"}));
+    EXPECT_EQ(CurrentFolder(), a);  // without a view that moves it, the nearest folder left
     EXPECT_EQ(StatusNode(), nullptr);
-    view.calls.clear();
     DeleteEntry(a);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"DeleteFolderItem d", "DeleteFolderItem a"}));
     EXPECT_EQ(Root()->firstChild, keep);
     EXPECT_EQ(keep->prevSibling, nullptr);
     DeleteEntry(Root());  // never deleted
     EXPECT_EQ(Shape(Root()), "keep{}");
 
-    // With a view that selects another folder as the item goes, the view's choice stands.
-    class SelectingView : public RecordingView {
-    public:
-        void DeleteFolderItem(ProjectNode* folder) override
-        {
-            RecordingView::DeleteFolderItem(folder);
-            if (CurrentFolder() == folder)
-                SetCurrentFolder(ProjectRoot());
-        }
-    } selecting;
-    ProjectNode* e = Folder(keep, "e");
-    SetProjectView(&selecting);
-    SetCurrentFolder(e);
-    DeleteEntry(e);
-    EXPECT_EQ(CurrentFolder(), Root());
-}
-
-TEST_F(TreeTest, ClearAndResetEmptyTheProject)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    File(a, "C:\\x");
-    SetCurrentFolder(a);
-    RecordingView view;
-    SetProjectView(&view);
-    ClearProject();
-    EXPECT_TRUE(view.calls.empty());  // the caller resets the tree
-    EXPECT_EQ(Root()->firstChild, nullptr);
-    EXPECT_EQ(CurrentFolder(), Root());
-
-    File(Root(), "C:\\y");
+    view.calls.clear();
+    File(keep, "C:\\x");
+    SetCurrentFolder(keep);
     FormatText(Root()->name, sizeof Root()->name, "Release");
-    Root()->level = 7;
     char projectPassword[] = "kept";
     Root()->password = projectPassword;
     ResetProject();
-    EXPECT_EQ(view.calls, std::vector<std::string>{"ResetTree"});
+    EXPECT_EQ(view.calls, Calls{"ResetTree"});  // one reset, no item by item
     EXPECT_STREQ(Root()->name, "新規書庫");
-    EXPECT_EQ(Root()->level, -1);
     EXPECT_EQ(Root()->password, projectPassword);  // the project settings stay in force
     EXPECT_EQ(Root()->firstChild, nullptr);
     EXPECT_EQ(CurrentFolder(), Root());
-    // The index was emptied as well: the names are free again.
-    EXPECT_STREQ(File(Root(), "C:\\other\\y")->name, "y");
+    EXPECT_STREQ(File(Root(), "C:\\other\\keep")->name, "keep");  // the index was emptied too
 }
 
 TEST_F(TreeTest, MoveTargetsThatAreRefused)
@@ -296,56 +235,29 @@ TEST_F(TreeTest, MoveTargetsThatAreRefused)
     ProjectNode* c = Folder(b, "c");
     ProjectNode* d = Folder(Root(), "d");
     ProjectNode* f = File(b, "C:\\f");
-    struct Row {
-        ProjectNode* entry;
-        ProjectNode* target;
-        bool allowed;
-    } rows[] = {
-        {a, a, false},  // onto itself
-        {b, a, false},  // onto its own parent
-        {a, b, false},  // below itself
-        {a, c, false},
-        {b, c, false},
-        {a, d, true},
-        {c, a, true},
-        {c, d, true},
-        {f, c, true},
-        {f, b, false},
-        {c, f, false},  // a file is no target
-        {Root(), d, false},
+    struct { ProjectNode *entry, *target; bool allowed; } rows[] = {
+        {a, a, false}, {b, a, false} /* its own parent */, {a, b, false}, {a, c, false}, {b, c, false},
+        {a, d, true},  {c, a, true},  {c, d, true},  {f, c, true},  {f, b, false},
+        {c, f, false} /* a file is no target */, {Root(), d, false},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(CanMoveInto(&row.entry, 1, row.target), row.allowed)
-            << row.entry->name << " -> " << row.target->name;
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(CanMoveInto(&row.entry, 1, row.target), row.allowed) << row.entry->name << " -> " << row.target->name;
     ProjectNode* pair[] = {d, b};
-    EXPECT_FALSE(CanMoveInto(pair, 2, c));  // one refused entry refuses the whole move
     std::string before = Shape(Root());
-    EXPECT_FALSE(MoveEntries(pair, 2, c));
+    EXPECT_FALSE(MoveEntries(pair, 2, c));  // one refused entry refuses the whole move
     EXPECT_EQ(Shape(Root()), before);
-}
-
-TEST_F(TreeTest, IsInSubtreeCoversTheListFromItsStartAndEverythingBelow)
-{
-    ProjectNode* a = Folder(Root(), "a");
-    ProjectNode* b = Folder(Root(), "b");
-    ProjectNode* c = Folder(Root(), "c");
-    ProjectNode* deep = Folder(Folder(b, "b1"), "b2");
-    EXPECT_TRUE(IsInSubtree(a, c));
+    ProjectNode* deep = Folder(Folder(d, "d1"), "d2");
     EXPECT_TRUE(IsInSubtree(a, deep));
-    EXPECT_TRUE(IsInSubtree(b, deep));
-    EXPECT_FALSE(IsInSubtree(c, a));  // before the start of the list
-    EXPECT_FALSE(IsInSubtree(c, deep));
-    EXPECT_FALSE(IsInSubtree(b->firstChild, b));
+    EXPECT_TRUE(IsInSubtree(d, deep));
+    EXPECT_FALSE(IsInSubtree(d, a));  // before the start of the list
+    EXPECT_FALSE(IsInSubtree(d->firstChild, d));
     EXPECT_FALSE(IsInSubtree(nullptr, a));
-    EXPECT_TRUE(IsInSubtree(Root(), deep));
 }
 
 // One move of every kind of entry: a folder with everything below it and its settings, a folder
-// that merges into one of its name (one file there already, one of its name from elsewhere), a
-// duplicate, a folder meeting a file entry of its name, an entry below another one listed and an
-// entry listed twice.
-TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersAndDropsDuplicates)
+// that merges into one of its name, a duplicate, a folder meeting a file entry of its name, an
+// entry below another one listed and an entry listed twice; and what the view is told.
+TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
 {
     ProjectNode* from = Folder(Root(), "from");
     ProjectNode* src = Folder(from, "src");
@@ -366,80 +278,49 @@ TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersAndDropsDuplicates)
     File(existing, "C:\\z\\new.txt");
     File(to, "C:\\x\\dup.txt");
     File(to, "C:\\other\\REPORT");
-
+    RecordingView view;
+    SetProjectView(&view);
+    SetCurrentFolder(from);
     ProjectNode* moving[] = {src, docs, dup, report, nested, src};
     ASSERT_TRUE(MoveEntries(moving, 6, to));
     EXPECT_EQ(Shape(Root()), "from{} to{docs{same.txt new.txt new(1).txt} dup.txt REPORT "
                              "src{lib{a.c renamed.c empty{}} nested{}} report(1){page.txt}}");
-    EXPECT_EQ(to->firstChild, existing);
+    // New folders get items (the target is not current: no rows); the old ones go innermost first.
+    EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem src", "AddFolderItem lib", "AddFolderItem empty",
+                                 "AddFolderItem nested", "AddFolderItem report(1)", "DeleteRow src",
+                                 "DeleteFolderItem empty", "DeleteFolderItem lib", "DeleteFolderItem nested",
+                                 "DeleteFolderItem src", "DeleteRow Docs", "DeleteFolderItem Docs", "DeleteRow dup.txt",
+                                 "DeleteRow report", "DeleteFolderItem report", "ExpandFolderItem to", "Unlock"}));
     const ProjectNode* movedLib = FindChildNamed(FindChildNamed(to, "src"), "lib");
     EXPECT_EQ(movedLib->level, 2);
-    ASSERT_NE(movedLib->password, nullptr);
     EXPECT_STREQ(movedLib->password, "");
-    EXPECT_EQ(movedLib->ownsPassword, 1);
-    const ProjectNode* a = movedLib->firstChild;
-    EXPECT_STREQ(a->sourcePath, "C:\\w\\a.c");
-    EXPECT_STREQ(a->password, "p\xe9");
-    EXPECT_EQ(a->level, 9);
-    EXPECT_STREQ(a->nextSibling->sourcePath, "C:\\w\\b.c");
-}
+    const ProjectNode* c = movedLib->firstChild;
+    EXPECT_STREQ(c->sourcePath, "C:\\w\\a.c");
+    EXPECT_STREQ(c->password, "p\xe9");
+    EXPECT_EQ(c->level, 9);
 
-TEST_F(TreeTest, MovesTellTheViewsAboutRowsAndItems)
-{
-    ProjectNode* from = Folder(Root(), "from");
-    ProjectNode* sub = Folder(from, "sub");
-    File(sub, "C:\\s\\inner.txt");
-    ProjectNode* file = File(from, "C:\\s\\top.txt");
-    ProjectNode* more = Folder(from, "more");
-    File(more, "C:\\m\\m.txt");
-    ProjectNode* to = Folder(Root(), "to");
-    Folder(to, "SUB");  // sub merges: no item, no row
-    RecordingView view;
-    SetProjectView(&view);
-    SetCurrentFolder(from);
-    ProjectNode* moving[] = {file, sub};
-    ASSERT_TRUE(MoveEntries(moving, 2, to));
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "DeleteRow top.txt", "DeleteRow sub",
-                                                    "DeleteFolderItem sub", "ExpandFolderItem to",
-                                                    "Unlock"}));
-    EXPECT_EQ(Shape(to), "SUB{inner.txt} top.txt");
-
-    // Into the current folder: new copies get rows, new folders items.
-    view.calls.clear();
-    SetCurrentFolder(to);
-    ASSERT_TRUE(MoveEntries(&more, 1, to));
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem more", "AppendRow more",
-                                                    "DeleteFolderItem more", "ExpandFolderItem to",
-                                                    "Unlock"}));
-
-    // The current folder moved: its copy becomes current and the copy's entries rows of the list.
-    ProjectNode* copy = FindChildNamed(to, "more");
+    // The current folder moved: its copy becomes current, its entries rows of the list.
+    ProjectNode* copy = FindChildNamed(to, "report(1)");
     view.calls.clear();
     SetCurrentFolder(copy);
     ASSERT_TRUE(MoveEntries(&copy, 1, from));
-    EXPECT_EQ(CurrentFolder(), FindChildNamed(from, "more"));
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem more", "AppendRow m.txt",
-                                                    "DeleteFolderItem more", "ExpandFolderItem from",
-                                                    "Unlock"}));
+    EXPECT_EQ(CurrentFolder(), FindChildNamed(from, "report(1)"));
+    EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem report(1)", "AppendRow page.txt",
+                                 "DeleteFolderItem report(1)", "ExpandFolderItem from", "Unlock"}));
 }
 
 // A new folder in the current folder: the first free name, its item and row, its row selected
 // and, only when the list has the focus, its name edited.
 TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasTheFocus)
 {
-    struct Row {
-        std::vector<const char*> existing;
-        bool focus;
-        std::string made;
-    } rows[] = {
+    struct { std::vector<const char*> existing; bool focus; std::string made; } rows[] = {
         {{}, false, "新規フォルダ"},
         {{"新規フォルダ"}, true, "新規フォルダ(1)"},
         {{"新規フォルダ", "新規フォルダ(1)"}, false, "新規フォルダ(2)"},
         {{"新規フォルダ(1)"}, true, "新規フォルダ"},
         {{"新規フォルダ", "新規フォルダ(2)"}, false, "新規フォルダ(1)"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.made);
+    for (const auto& row : rows) {
         ClearProject();
         ProjectNode* here = Folder(Root(), "here");
         for (const char* name : row.existing)
@@ -451,11 +332,9 @@ TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasThe
         ProjectNode* made = CreateNewFolder();
         SetProjectView(nullptr);
         ASSERT_NE(made, nullptr);
-        EXPECT_EQ(made->name, row.made);
-        EXPECT_TRUE(made->IsFolder());
-        EXPECT_EQ(made->parent, here);
-        std::vector<std::string> expected{"AddFolderItem " + row.made, "AppendRow " + row.made,
-                                          "SelectOnlyRow " + row.made, "ExpandFolderItem here"};
+        EXPECT_TRUE(made->IsFolder() && made->parent == here);
+        Calls expected{"AddFolderItem " + row.made, "AppendRow " + row.made, "SelectOnlyRow " + row.made,
+                       "ExpandFolderItem here"};
         if (row.focus)
             expected.push_back("EditRowLabel " + row.made);
         EXPECT_EQ(view.calls, expected);
@@ -464,90 +343,51 @@ TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasThe
 
 // Disk additions on a real directory of this platform (the Windows tests add hidden and system
 // files and Japanese names on top).
-class DiskTreeTest : public ProjectTest {
-protected:
-    void SetUp() override
-    {
-        ProjectTest::SetUp();
-        for (const char* name : {"data", "data/sub", "data/sub/deeper", "data/empty"})
-            dir.MakeDir(Native(name));
-        for (const char* name : {"data/top.txt", "data/.hidden", "data/sub/inner.txt",
-                                 "data/sub/deeper/deep.txt"})
-            dir.WriteFile(Native(name), "x");
-    }
-    // "/" in a relative path stands for the platform's separator.
-    static std::string Native(std::string relative)
-    {
+TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
+{
+    TempDir dir;
+    auto native = [](std::string relative) {
         std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
         return relative;
-    }
-    std::string Path(const std::string& relative) const { return dir.Join(Native(relative)); }
-
-    TempDir dir;
-};
-
-TEST_F(DiskTreeTest, AddsADirectoryWithEverythingBelowItAndMergesItWhenAddedAgain)
-{
-    ProjectNode* data = AddDiskPath(Path("data").c_str(), true, nullptr);
-    ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(data->sourcePath, "");
-    const std::string shape = "data{.hidden empty{} sub{deeper{deep.txt} inner.txt} top.txt}";
-    EXPECT_EQ(SortedShape(Root()), shape);
-    EXPECT_EQ(FindChildNamed(data, "top.txt")->sourcePath, Path("data/top.txt"));
-    const ProjectNode* deeper = FindChildNamed(FindChildNamed(data, "sub"), "deeper");
-    EXPECT_EQ(FindChildNamed(deeper, "deep.txt")->sourcePath, Path("data/sub/deeper/deep.txt"));
-
-    RecordingView view;
-    SetProjectView(&view);
-    EXPECT_EQ(AddDiskPath(Path("data").c_str(), true, Root()), data);
-    EXPECT_TRUE(view.calls.empty());  // no new items or rows
-    EXPECT_EQ(SortedShape(Root()), shape);
-}
-
-TEST_F(DiskTreeTest, DroppedPathsGetItemsForNewFoldersAndRowsInTheCurrentFolder)
-{
+    };
+    for (const char* name : {"data", "data/sub", "data/sub/deeper", "data/empty"})
+        dir.MakeDir(native(name));
+    for (const char* name : {"data/top.txt", "data/.hidden", "data/sub/inner.txt", "data/sub/deeper/deep.txt"})
+        dir.WriteFile(native(name), "x");
     ProjectNode* target = Folder(Root(), "target");
     SetCurrentFolder(target);
     RecordingView view;
     SetProjectView(&view);
-    const std::string sub = Path("data/sub");
-    const std::string top = Path("data/top.txt");
+    const std::string data = dir.Join("data"), sub = dir.Join(native("data/sub")),
+                      top = dir.Join(native("data/top.txt"));
     const char* paths[] = {sub.c_str(), top.c_str()};
     AddDroppedPaths(paths, 2, target);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"Lock", "AddFolderItem sub", "AppendRow sub",
-                                                    "AddFolderItem deeper", "AppendRow top.txt",
-                                                    "ExpandFolderItem target", "Unlock"}));
+    EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem sub", "AppendRow sub", "AddFolderItem deeper",
+                                 "AppendRow top.txt", "ExpandFolderItem target", "Unlock"}));
     EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt} inner.txt} top.txt");
-
+    EXPECT_EQ(FindChildNamed(FindChildNamed(FindChildNamed(target, "sub"), "deeper"), "deep.txt")->sourcePath,
+              dir.Join(native("data/sub/deeper/deep.txt")));
     view.calls.clear();
     SetCurrentFolder(FindChildNamed(target, "sub"));
     AddDiskPath(top.c_str(), false, nullptr);  // no target: the current folder
-    EXPECT_EQ(view.calls, std::vector<std::string>{"AppendRow top.txt"});
-    EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt} inner.txt top.txt} top.txt");
-}
+    EXPECT_EQ(view.calls, Calls{"AppendRow top.txt"});
 
-TEST_F(DiskTreeTest, ADirectoryMeetingAFileEntryOfItsNameIsNotAdded)
-{
-    ProjectNode* file = File(Root(), "C:\\elsewhere\\DATA");
-    EXPECT_EQ(AddDiskPath(Path("data").c_str(), true, Root()), nullptr);
-    EXPECT_EQ(file->firstChild, nullptr);
-    EXPECT_EQ(Shape(Root()), "DATA");
-}
-
-TEST_F(DiskTreeTest, PathsEndingInASeparatorAreNamedByWhatComesBefore)
-{
-    ProjectNode* data = AddDiskPath((Path("data") + kPathSeparator).c_str(), true, Root());
-    ASSERT_NE(data, nullptr);
-    EXPECT_STREQ(data->name, "data");
-    EXPECT_EQ(FindChildNamed(data, "top.txt")->sourcePath, Path("data/top.txt"));
-    // A drive root is named after its letter (this one cannot be listed: an empty folder).
+    // A path ending in a separator is named by what comes before; added again it merges.
+    ProjectNode* added = AddDiskPath((data + kPathSeparator).c_str(), true, Root());
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(SortedShape(added), ".hidden empty{} sub{deeper{deep.txt} inner.txt} top.txt");
+    view.calls.clear();
+    EXPECT_EQ(AddDiskPath(data.c_str(), true, Root()), added);
+    EXPECT_TRUE(view.calls.empty());
+    // A drive root is named after its letter (this one cannot be listed: an empty folder), and
+    // nothing at all to name it by adds nothing; nor does a directory meeting a file entry.
     ProjectNode* drive = AddDiskPath("Q:\\", true, Root());
     ASSERT_NE(drive, nullptr);
     EXPECT_STREQ(drive->name, "Q");
-    // Nothing at all to name it by: nothing is added.
     EXPECT_EQ(AddDiskPath("\\", true, Root()), nullptr);
     EXPECT_EQ(AddDiskPath("/", true, Root()), nullptr);
-    EXPECT_EQ(Shape(Root()), "data{" + Shape(data) + "} Q{}");
+    File(target, "C:\\elsewhere\\DATA");
+    EXPECT_EQ(AddDiskPath(data.c_str(), true, target), nullptr);
 }
 
 TEST_F(TreeTest, TreesOfAnyDepthAreWalkedWithoutRecursion)
@@ -566,17 +406,14 @@ TEST_F(TreeTest, TreesOfAnyDepthAreWalkedWithoutRecursion)
     ASSERT_TRUE(MoveEntries(&top, 1, target));
     int depth = 0;
     const ProjectNode* node = target->firstChild;
-    while (node->firstChild != nullptr && node->firstChild->IsFolder()) {
+    for (; node->firstChild != nullptr && node->firstChild->IsFolder(); ++depth)
         node = node->firstChild;
-        ++depth;
-    }
     EXPECT_EQ(depth, kDepth);
     EXPECT_STREQ(node->firstChild->name, "leaf");
     DeleteEntry(target->firstChild);
     EXPECT_EQ(target->firstChild, nullptr);
-    folder = target;
     for (int i = 0; i < kDepth; ++i)
-        folder = Folder(folder, "e");
+        target = Folder(target, "e");
     ClearProject();
     EXPECT_EQ(Root()->firstChild, nullptr);
 }

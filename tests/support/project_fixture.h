@@ -15,11 +15,13 @@
 #include "project/project_view.h"
 #include "tests/support/error_recorder.h"
 
+using Calls = std::vector<std::string>;
+
 // A view that writes down what the model asks of it, one "Call name" text per call, and answers
 // the queries with what the test sets.
 class RecordingView : public ProjectView {
 public:
-    std::vector<std::string> calls;
+    Calls calls;
     bool listHasFocus = false;
     std::vector<ProjectNode*> selected;
 
