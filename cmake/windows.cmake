@@ -47,7 +47,7 @@ add_test(NAME system_imports_only COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-impo
 
 # End-to-end runs of packwren.exe in batch mode, checked by unzip, 7-Zip and Python natively;
 # job_watch.exe plays the user who closes a dialog that stays open.
-add_executable(job_watch tests/e2e/job_watch.cpp tests/support/job_dialog_win32.cpp)
+add_executable(job_watch tests/e2e/job_watch.cpp tests/support/watchers_win32.cpp)
 target_include_directories(job_watch PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(job_watch PRIVATE user32)
 add_test(NAME batch_build_e2e

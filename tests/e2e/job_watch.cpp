@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/job_dialog_win32.h"
+#include "tests/support/watchers_win32.h"
 
 int main(int argc, char** argv)
 {

@@ -32,45 +32,31 @@ std::vector<std::string> MenuItems(HMENU menu)
 
 }  // namespace
 
-TEST(Resources, MainMenu)
+TEST(Resources, MenusAndPaneAccelerators)
 {
     HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_MAIN));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(MenuItems(menu),
-              (std::vector<std::string>{"[ファイル(&F)]", "[ZIP書庫(&Z)]", "[ヘルプ(&H)]"}));
+    HMENU context = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_CONTEXT));
+    ASSERT_TRUE(menu != nullptr && context != nullptr);
+    using Items = std::vector<std::string>;
+    EXPECT_EQ(MenuItems(menu), (Items{"[ファイル(&F)]", "[ZIP書庫(&Z)]", "[ヘルプ(&H)]"}));
     EXPECT_EQ(MenuItems(GetSubMenu(menu, 0)),
-              (std::vector<std::string>{"新規プロジェクト(&N)#40002", "プロジェクトを開く(&O)#40003",
-                                        "プロジェクト保存(&S)#40004", "-", "デフォルト設定(&P)...#40009",
-                                        "デフォルト書庫オプション(&A)...#40016", "-", "終了(&X)#40001"}));
+              (Items{"新規プロジェクト(&N)#40002", "プロジェクトを開く(&O)#40003", "プロジェクト保存(&S)#40004", "-",
+                     "デフォルト設定(&P)...#40009", "デフォルト書庫オプション(&A)...#40016", "-", "終了(&X)#40001"}));
     EXPECT_EQ(MenuItems(GetSubMenu(menu, 1)),
-              (std::vector<std::string>{"プロジェクト設定(&P)...#40010", "書庫オプション(&A)...#40017", "-",
-                                        "ZIPファイル出力(&O)...#40007"}));
-    EXPECT_EQ(MenuItems(GetSubMenu(menu, 2)),
-              (std::vector<std::string>{"ヘルプファイルを開く(&H)#40014", "バージョン情報(&A)#40015"}));
+              (Items{"プロジェクト設定(&P)...#40010", "書庫オプション(&A)...#40017", "-", "ZIPファイル出力(&O)...#40007"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(menu, 2)), (Items{"ヘルプファイルを開く(&H)#40014", "バージョン情報(&A)#40015"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(context, 0)),
+              (Items{"プロパティ(&P)#40011", "削除(&D)#40013", "-", "新規フォルダ(&F)#40012"}));
     DestroyMenu(menu);
-}
-
-TEST(Resources, ContextMenu)
-{
-    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_CONTEXT));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(MenuItems(GetSubMenu(menu, 0)),
-              (std::vector<std::string>{"プロパティ(&P)#40011", "削除(&D)#40013", "-", "新規フォルダ(&F)#40012"}));
-    DestroyMenu(menu);
-}
-
-TEST(Resources, PaneAccelerators)
-{
+    DestroyMenu(context);
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDA_PANES));
-    ASSERT_NE(table, nullptr);
     ACCEL entries[8];
     int count = CopyAcceleratorTableA(table, entries, 8);
-    ASSERT_EQ(count, 3);
-    std::vector<std::string> seen;
+    Items seen;
     for (int i = 0; i < count; ++i)
         seen.push_back(std::to_string(entries[i].key) + ":" + std::to_string(entries[i].cmd) + ":" +
                        std::to_string(entries[i].fVirt & ~0x80));
-    EXPECT_EQ(seen, (std::vector<std::string>{"46:40006:3", "113:40005:3", "116:40008:3"}));
+    EXPECT_EQ(seen, (Items{"46:40006:3", "113:40005:3", "116:40008:3"}));  // Delete, F2, F5
     DestroyAcceleratorTable(table);
 }
 

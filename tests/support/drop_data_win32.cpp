@@ -1,6 +1,5 @@
 #include "tests/support/drop_data_win32.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -9,96 +8,62 @@
 #include "dnd/data_object.h"
 
 namespace {
+
+// Moveable global memory holding `header` and then `bytes`; none when it cannot be allocated.
+HGLOBAL Block(const void* header, size_t headerSize, const void* bytes, size_t size)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headerSize + size);
+    if (memory == nullptr)
+        return nullptr;
+    char* at = static_cast<char*>(GlobalLock(memory));
+    memcpy(at, header, headerSize);
+    memcpy(at + headerSize, bytes, size);
+    GlobalUnlock(memory);
+    return memory;
+}
+
 template <typename Text>
-HGLOBAL MakeHdropOf(const std::vector<Text>& paths, BOOL wide)
+HGLOBAL FileList(const std::vector<Text>& paths, BOOL wide)
 {
     Text list;
     for (const Text& path : paths)
         list.append(path.c_str(), path.size() + 1);
     list.push_back('\0');
-    size_t bytes = list.size() * sizeof list[0];
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
-    if (memory == nullptr)
-        return nullptr;
-    DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = wide;
-    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
-    GlobalUnlock(memory);
-    return memory;
-}
-}  // namespace
-
-HGLOBAL MakeHdrop(const std::vector<std::string>& paths)
-{
-    return MakeHdropOf(paths, FALSE);
+    DROPFILES header = {};
+    header.pFiles = sizeof header;
+    header.fWide = wide;
+    return Block(&header, sizeof header, list.data(), list.size() * sizeof list[0]);
 }
 
-HGLOBAL MakeHdrop(const std::vector<std::wstring>& paths)
+IDataObject* Owning(CLIPFORMAT format, HGLOBAL memory)
 {
-    return MakeHdropOf(paths, TRUE);
-}
-
-std::vector<std::string> HdropPaths(HGLOBAL drop)
-{
-    std::vector<std::string> paths;
-    HDROP files = static_cast<HDROP>(drop);
-    UINT count = DragQueryFileA(files, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        char path[MAX_PATH];
-        DragQueryFileA(files, i, path, sizeof path);
-        paths.push_back(path);
-    }
-    return paths;
-}
-
-namespace {
-IDataObject* DataObjectOwning(CLIPFORMAT format, HGLOBAL memory)
-{
-    if (memory == nullptr)
-        return nullptr;
-    CDataObject* data = new (std::nothrow) CDataObject;
+    CDataObject* data = memory != nullptr ? new (std::nothrow) CDataObject : nullptr;
     FORMATETC formatEtc = MakeFormatEtc(format);
     STGMEDIUM medium = {};
     medium.tymed = TYMED_HGLOBAL;
     medium.hGlobal = memory;
-    if (data == nullptr || data->SetData(&formatEtc, &medium, TRUE) != S_OK) {
+    if (data != nullptr && data->SetData(&formatEtc, &medium, TRUE) == S_OK)
+        return data;
+    if (memory != nullptr)
         GlobalFree(memory);
-        if (data != nullptr)
-            data->Release();
-        return nullptr;
-    }
-    return data;
+    if (data != nullptr)
+        data->Release();
+    return nullptr;
 }
+
 }  // namespace
 
 IDataObject* MakeFileDataObject(const std::vector<std::string>& paths)
 {
-    return DataObjectOwning(CF_HDROP, MakeHdrop(paths));
+    return Owning(CF_HDROP, FileList(paths, FALSE));
 }
 
 IDataObject* MakeFileDataObject(const std::vector<std::wstring>& paths)
 {
-    return DataObjectOwning(CF_HDROP, MakeHdrop(paths));
+    return Owning(CF_HDROP, FileList(paths, TRUE));
 }
 
 IDataObject* MakeTextDataObject(const std::string& text)
 {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, text.size() + 1);
-    if (memory != nullptr) {
-        memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
-        GlobalUnlock(memory);
-    }
-    return DataObjectOwning(CF_TEXT, memory);
-}
-
-std::string GlobalBytes(HGLOBAL memory)
-{
-    std::string bytes;
-    const char* data = static_cast<const char*>(GlobalLock(memory));
-    if (data != nullptr) {
-        bytes.assign(data, GlobalSize(memory));
-        GlobalUnlock(memory);
-    }
-    return bytes;
+    return Owning(CF_TEXT, Block("", 0, text.c_str(), text.size() + 1));
 }

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 std::string BuiltPackwrenPath()
@@ -13,41 +13,43 @@ std::string BuiltPackwrenPath()
     // ctest hands over the Unix path; Wine maps the Unix root to drive Z:.
     if (!result.empty() && result[0] == '/') {
         result = "Z:" + result;
-        for (char& c : result) {
-            if (c == '/')
-                c = '\\';
-        }
+        for (char& c : result)
+            c = c == '/' ? '\\' : c;
     }
     return result;
 }
 
-PackwrenSandbox::PackwrenSandbox() : exe_(dir_.Join("packwren.exe"))
+std::string BesideTests(const std::string& name)
 {
-    CopyFileA(BuiltPackwrenPath().c_str(), exe_.c_str(), FALSE);
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string exe(path, length < sizeof path ? length : 0);
+    return exe.substr(0, exe.find_last_of('\\') + 1) + name;
 }
 
-ProcessResult PackwrenSandbox::Run(const std::string& arguments, unsigned long timeoutMs) const
+PackwrenSandbox::PackwrenSandbox()
+{
+    CopyFileA(BuiltPackwrenPath().c_str(), dir_.Join("packwren.exe").c_str(), FALSE);
+}
+
+ProcessResult RunProcess(const std::string& commandLine, const std::string& directory, unsigned long timeoutMs)
 {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
         return result;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    std::string commandLine = "\"" + exe_ + "\" " + arguments;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    std::string line = commandLine;
     PROCESS_INFORMATION process = {};
-    result.started = CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    dir_.Path().c_str(), &startup, &process) != FALSE;
+    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
+                                  &startup, &process) != FALSE;
     CloseHandle(writeEnd);
-    if (!result.started) {
+    if (!started) {
         CloseHandle(readEnd);
         return result;
     }
@@ -57,21 +59,16 @@ ProcessResult PackwrenSandbox::Run(const std::string& arguments, unsigned long t
     std::atomic<bool> ended{false};
     std::thread reader([&] {
         char chunk[4096];
-        for (;;) {
-            DWORD available = 0;
-            if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
-                break;
+        for (DWORD available = 0, got = 0; PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);) {
             if (available == 0) {
                 if (ended)
                     break;
                 Sleep(5);
-                continue;
-            }
-            DWORD got = 0;
-            if (!ReadFile(readEnd, chunk, available < sizeof chunk ? available : sizeof chunk, &got,
-                          nullptr))
+            } else if (ReadFile(readEnd, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr)) {
+                result.output.append(chunk, got);
+            } else {
                 break;
-            result.output.append(chunk, got);
+            }
         }
     });
     result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;

@@ -1,29 +1,34 @@
 #pragma once
+// Runs programs as processes of their own with standard output captured: packwren.exe from a
+// private copy in a temporary directory (it reads packwren.ini beside itself), and the test
+// programs built beside the test executable.
 #include <string>
 
 #include "tests/support/temp_dir.h"
 
-// Runs packwren.exe as a process of its own, from a private copy in a temporary directory (it
-// reads packwren.ini beside itself), with standard output captured.
 struct ProcessResult {
-    bool started = false;
     bool finished = false;
     unsigned long exitCode = 0;
     std::string output;
 };
+
+// `commandLine` quoted as the caller wants it; the program is killed after the time.
+ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,
+                         unsigned long timeoutMs = 60000);
+// The built packwren.exe, and a program beside the test executable, as Windows paths.
+std::string BuiltPackwrenPath();
+std::string BesideTests(const std::string& name);
 
 class PackwrenSandbox {
 public:
     PackwrenSandbox();
     const TempDir& Dir() const { return dir_; }
     std::string IniPath() const { return dir_.Join("packwren.ini"); }
-    // `arguments` is the command-line tail, quoted as the caller wants it.
-    ProcessResult Run(const std::string& arguments, unsigned long timeoutMs = 60000) const;
+    ProcessResult Run(const std::string& arguments) const
+    {
+        return RunProcess("\"" + dir_.Join("packwren.exe") + "\" " + arguments, dir_.Path());
+    }
 
 private:
     TempDir dir_;
-    std::string exe_;
 };
-
-// The built packwren.exe, as a Windows path.
-std::string BuiltPackwrenPath();

@@ -5,48 +5,50 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 #include <string>
 
 #include "tests/support/temp_dir.h"
 
 namespace {
+
 // Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go too.
 void RemoveTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring child = path + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName, child = path + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(child);
+        else
+            DeleteFileW(child.c_str());
     }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     RemoveDirectoryW(path.c_str());
 }
+
+HANDLE Open(const std::string& path, DWORD access, DWORD creation)
+{
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
 TempDir::TempDir()
 {
     char base[MAX_PATH];
     DWORD length = GetTempPathA(sizeof base, base);
-    bool usable = length > 0 && length < sizeof base;
     // A fresh prefix may name a temporary directory that does not exist yet.
-    if (usable && GetFileAttributesA(base) == INVALID_FILE_ATTRIBUTES)
-        usable = SHCreateDirectoryExA(nullptr, base, nullptr) == ERROR_SUCCESS;
-    if (!usable) {
-        GetCurrentDirectoryA(sizeof base - 1, base);
-        strcat(base, "\\");
-    }
+    bool usable = length > 0 && length < sizeof base &&
+                  (GetFileAttributesA(base) != INVALID_FILE_ATTRIBUTES ||
+                   SHCreateDirectoryExA(nullptr, base, nullptr) == ERROR_SUCCESS);
+    if (!usable)
+        snprintf(base + GetCurrentDirectoryA(sizeof base - 1, base), 2, "\\");
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         path_ = std::string(base) + "packwren-test-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -73,8 +75,7 @@ std::string TempDir::Join(const std::string& name) const
 std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const
 {
     std::string path = Join(name);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     DWORD written = 0;
     if (file != INVALID_HANDLE_VALUE) {
         ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -95,14 +96,12 @@ std::string TempDir::ListNames() const
     std::set<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..")
-                names.insert(name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.insert(found.cFileName);
     }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     std::string joined;
     for (const std::string& name : names)
         joined += (joined.empty() ? "" : " ") + name;
@@ -111,16 +110,14 @@ std::string TempDir::ListNames() const
 
 std::string ReadWholeFile(const std::string& path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
+    HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
     std::string bytes;
     char chunk[65536];
     DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
         bytes.append(chunk, got);
-    CloseHandle(file);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
     return bytes;
 }
 
@@ -129,32 +126,21 @@ bool MakeReadOnly(const std::string& path)
     return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
 }
 
-bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
-                       int second)
+bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute, int second)
 {
-    SYSTEMTIME local = {};
-    local.wYear = static_cast<WORD>(year);
-    local.wMonth = static_cast<WORD>(month);
-    local.wDay = static_cast<WORD>(day);
-    local.wHour = static_cast<WORD>(hour);
-    local.wMinute = static_cast<WORD>(minute);
-    local.wSecond = static_cast<WORD>(second);
+    SYSTEMTIME local = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
+                        static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
     FILETIME localTime, utc;
     if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc))
         return false;
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool done = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
-    CloseHandle(file);
-    return done;
+    HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
+    bool done = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &utc);
+    return (file == INVALID_HANDLE_VALUE || CloseHandle(file)) && done;
 }
 
 bool MakeSparseFile(const std::string& path, unsigned long long size)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD returned = 0;

@@ -12,12 +12,14 @@
 
 #include "core/file_io.h"
 #include "resources/resource.h"
-#include "tests/support/job_dialog_win32.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree_builder.h"
+#include "tests/support/watchers_win32.h"
 #include "tests/support/zip_check.h"
 
 namespace {
+
+const char kCounted[] = "ファイル数計測中\r\nファイル数:";
 
 struct JobState {
     std::string log;
@@ -39,29 +41,16 @@ JobState ReadState(HWND dialog)
     return state;
 }
 
-// "処理を完了しました(Nsec.)\r\n" with N of 0 or 1: the clock may pass a second boundary.
-const std::string kQuickCompletion[] = {"処理を完了しました(0sec.)\r\n",
-                                       "処理を完了しました(1sec.)\r\n"};
-bool EndsWithQuickCompletion(const std::string& log)
+RECT WindowRect(HWND window)
 {
-    size_t size = kQuickCompletion[0].size();
-    return log.size() >= size && (log.compare(log.size() - size, size, kQuickCompletion[0]) == 0 ||
-                                  log.compare(log.size() - size, size, kQuickCompletion[1]) == 0);
-}
-
-// An edit control turns WS_BORDER into the sunken WS_EX_CLIENTEDGE when it is created.
-bool HasBorder(HWND control)
-{
-    return (GetWindowLongA(control, GWL_STYLE) & WS_BORDER) != 0 ||
-           (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+    RECT box;
+    GetWindowRect(window, &box);
+    return box;
 }
 
 class CompressJob : public testing::Test {
 protected:
-    std::string Source(const std::string& name, const std::string& bytes)
-    {
-        return dir.WriteFile(name, bytes);
-    }
+    std::string Source(const std::string& name, const std::string& bytes) { return dir.WriteFile(name, bytes); }
     // Runs a job and reads it once the worker has ended; with `stillOpen`, whether it is still
     // open a moment later (no auto-close). Then it is closed as the user would.
     JobState RunUntilClosed(bool autoClose, bool* built, bool* stillOpen = nullptr)
@@ -79,96 +68,105 @@ protected:
         EXPECT_TRUE(driver.Finish());
         return state;
     }
-    ZipParsed ReadOutput()
-    {
-        ZipParsed parsed;
-        EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
-        return parsed;
-    }
 
     TempDir dir;
     TreeBuilder tree;
     std::string out = dir.Join("out.zip");
 };
 
-TEST_F(CompressJob, ASuccessfulBuildLogsFourLinesAndWaitsForTheUser)
+}  // namespace
+
+// A successful build logs four lines and waits for the user. Its dialog is laid out in dialog
+// units; the log takes whatever the dialog gains, and the opening size is the least it takes.
+TEST_F(CompressJob, ASuccessfulBuildWaitsForTheUserInADialogThatSizesItsLog)
 {
     for (int i = 0; i < 3; ++i)
         tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
-    bool built = false, stillOpen = false;
-    JobState state = RunUntilClosed(false, &built, &stillOpen);
-    EXPECT_TRUE(built);
-    ASSERT_TRUE(state.finished);
-    EXPECT_EQ(state.log.substr(0, state.log.size() - kQuickCompletion[0].size()),
-              "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n");
-    EXPECT_TRUE(EndsWithQuickCompletion(state.log)) << state.log;
-    EXPECT_TRUE(state.closeEnabled);
-    EXPECT_FALSE(state.abortEnabled);
-    EXPECT_EQ(state.position, 3);
-    EXPECT_EQ(state.rangeHigh, 3);
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(ReadOutput().entries.size(), 3u);
-}
-
-TEST_F(CompressJob, TheDialogIsLaidOutInDialogUnits)
-{
-    tree.File(tree.Root(), "f", Source("f", "data"));
-    struct Control {
-        int id;
-        const char* className;
-        const char* text;
-        RECT units;  // x, y, width, height, as in the template
-        LONG style;  // bits that must be set
-    } controls[] = {
+    struct { int id; const char *className, *text; RECT units; LONG style; } controls[] = {
         {IDC_JOB_PROGRESS, "msctls_progress32", "", {3, 2, 124, 14}, 0},
         {IDOK, "Button", "閉じる(&C)", {127, 2, 44, 14}, BS_DEFPUSHBUTTON},
         {IDC_JOB_ABORT, "Button", "中止(&X)", {175, 2, 36, 14}, 0},
-        {IDC_JOB_LOG, "Edit", "", {3, 18, 208, 119},
+        {IDC_JOB_LOG, "Edit", nullptr, {3, 18, 208, 119},
          ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP},
     };
+    JobState state;
+    bool stillOpen = false, built = false;
     std::string title, fails;
     LONG style = 0;
+    RECT before{}, logBefore{}, logAfter{}, barBefore{}, barAfter{}, shrunk{};
+    MINMAXINFO limits{};
     JobDriver driver([&](HWND dialog) {
-        WaitForJobEnd(dialog);
+        state = ReadState(dialog);
+        Sleep(300);
+        stillOpen = IsWindow(dialog) != FALSE;
         char text[256];
         GetWindowTextA(dialog, text, sizeof text);
         title = text;
         style = GetWindowLongA(dialog, GWL_STYLE);
-        for (const Control& c : controls) {
+        for (const auto& c : controls) {
             HWND control = GetDlgItem(dialog, c.id);
-            // Position and size are converted each on its own, as the template's are.
-            RECT expected = c.units, actual;
+            RECT expected = c.units, actual = WindowRect(control);  // each converted on its own
             MapDialogRect(dialog, &expected);
-            GetWindowRect(control, &actual);
             MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
             actual.right -= actual.left;
             actual.bottom -= actual.top;
             GetClassNameA(control, text, sizeof text);
-            std::string className = text;
+            bool classOk = _stricmp(text, c.className) == 0;
             GetWindowTextA(control, text, sizeof text);
-            if (!EqualRect(&expected, &actual) || _stricmp(className.c_str(), c.className) != 0 ||
-                (c.id != IDC_JOB_LOG && std::string(text) != c.text) ||
-                (GetWindowLongA(control, GWL_STYLE) & c.style) != c.style ||
-                (c.id == IDC_JOB_LOG && !HasBorder(control)))
+            // An edit control turns WS_BORDER into the sunken WS_EX_CLIENTEDGE when it is created.
+            bool border = (GetWindowLongA(control, GWL_STYLE) & WS_BORDER) != 0 ||
+                          (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
+            if (!EqualRect(&expected, &actual) || !classOk || (c.text != nullptr && std::string(text) != c.text) ||
+                (GetWindowLongA(control, GWL_STYLE) & c.style) != c.style || (c.id == IDC_JOB_LOG && !border))
                 fails += std::to_string(c.id) + " ";
         }
+        HWND log = GetDlgItem(dialog, IDC_JOB_LOG), bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+        before = WindowRect(dialog);
+        logBefore = WindowRect(log);
+        barBefore = WindowRect(bar);
+        int width = before.right - before.left, height = before.bottom - before.top;
+        SetWindowPos(dialog, nullptr, 0, 0, width + 50, height + 30, SWP_NOMOVE | SWP_NOZORDER);
+        logAfter = WindowRect(log);
+        barAfter = WindowRect(bar);
+        SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        SetWindowPos(dialog, nullptr, 0, 0, width - 40, height - 40, SWP_NOMOVE | SWP_NOZORDER);
+        shrunk = WindowRect(dialog);
         PressJobButton(dialog, IDOK);
     });
-    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
+    built = StartCompressJob(nullptr, out.c_str(), false);
     ASSERT_TRUE(driver.Finish());
+    EXPECT_TRUE(built);
+    ASSERT_TRUE(state.finished);
+    // "処理を完了しました(Nsec.)" with N of 0 or 1: the clock may pass a second boundary.
+    std::string start = std::string(kCounted) + "3\r\n圧縮開始\r\n処理を完了しました(";
+    EXPECT_TRUE(state.log == start + "0sec.)\r\n" || state.log == start + "1sec.)\r\n") << state.log;
+    EXPECT_TRUE(state.closeEnabled && !state.abortEnabled);
+    EXPECT_EQ(state.position * 10 + state.rangeHigh, 33);
+    EXPECT_TRUE(stillOpen);
+    ZipParsed parsed;
+    EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
+    EXPECT_EQ(parsed.entries.size(), 3u);
+
     EXPECT_EQ(title, "圧縮処理");
-    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU),
-              WS_POPUP | WS_CAPTION | WS_THICKFRAME);
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_THICKFRAME);
     EXPECT_EQ(fails, "");
+    EXPECT_EQ(logAfter.right - logAfter.left, logBefore.right - logBefore.left + 50);
+    EXPECT_EQ(logAfter.bottom - logAfter.top, logBefore.bottom - logBefore.top + 30);
+    EXPECT_EQ(logAfter.left * 10000 + logAfter.top, logBefore.left * 10000 + logBefore.top);
+    EXPECT_TRUE(EqualRect(&barAfter, &barBefore));
+    EXPECT_EQ(limits.ptMinTrackSize.x, before.right - before.left);
+    EXPECT_EQ(limits.ptMinTrackSize.y, before.bottom - before.top);
+    EXPECT_TRUE(shrunk.right - shrunk.left == before.right - before.left &&
+                shrunk.bottom - shrunk.top == before.bottom - before.top);
 }
 
-TEST_F(CompressJob, ASuccessfulBatchBuildClosesItself)
+TEST_F(CompressJob, ASuccessfulBatchBuildClosesItselfAndAFailedOneStaysOpen)
 {
     tree.File(tree.Root(), "f", Source("f", "data"));
     // Nobody presses anything unless the dialog is still there after ten seconds.
     std::atomic<bool> returned{false};
     bool hadToClose = false;
-    FindWindowA(nullptr, "");  // connect to the desktop on this thread first (see JobDriver)
+    FindWindowA(nullptr, "");  // connect to the desktop on this thread first (see ModalWatcher)
     std::thread watchdog([&] {
         DWORD start = GetTickCount();
         while (!returned && GetTickCount() - start < 10000)
@@ -183,35 +181,30 @@ TEST_F(CompressJob, ASuccessfulBatchBuildClosesItself)
     returned = true;
     watchdog.join();
     EXPECT_FALSE(hadToClose);
-    EXPECT_EQ(ReadOutput().entries.size(), 1u);
-}
+    ZipParsed parsed;
+    EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
+    EXPECT_EQ(parsed.entries.size(), 1u);
 
-TEST_F(CompressJob, AFailedBuildStaysOpenEvenInBatchMode)
-{
+    tree.Clear();
     std::string missing = dir.Join("missing");
     tree.File(tree.Root(), "gone", missing);
     tree.File(tree.Root(), "there", Source("there", "t"));
     bool built = true, stillOpen = false;
     JobState state = RunUntilClosed(true, &built, &stillOpen);
     EXPECT_FALSE(built);
-    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:2\r\n圧縮開始\r\n"
-                         "error : 見つかりません : gone(" + missing + ")\r\n処理を中断しました\r\n");
+    EXPECT_EQ(state.log, std::string(kCounted) + "2\r\n圧縮開始\r\nerror : 見つかりません : gone(" + missing +
+                             ")\r\n前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(state.position, 2);
-}
 
-TEST_F(CompressJob, AnEmptyProjectStopsBeforeAnyFileIsCreated)
-{
+    // An empty project stops before any file is created; a path that does not fit shows nothing.
+    tree.Clear();
     tree.Folder(tree.Root(), "empty");
-    bool built = true;
-    JobState state = RunUntilClosed(true, &built);
+    DeleteFileA(out.c_str());
+    state = RunUntilClosed(true, &built);
     EXPECT_FALSE(built);
-    EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:0\r\n処理を中断しました\r\n");
+    EXPECT_EQ(state.log, std::string(kCounted) + "0\r\n処理を中断しました\r\n");
     EXPECT_FALSE(PathExists(out.c_str()));
-}
-
-TEST_F(CompressJob, APathThatDoesNotFitShowsNoDialog)
-{
     tree.File(tree.Root(), "f", Source("f", "data"));
     EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
 }
@@ -247,56 +240,20 @@ TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
         });
         EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
         ASSERT_TRUE(driver.Finish());
-        EXPECT_EQ(state.log, "ファイル数計測中\r\nファイル数:3\r\n圧縮開始\r\n"
-                             "error : large(" + large + ")\r\n前の書庫はそのまま残しました : " +
-                                 out + "\r\n処理を中断しました\r\n");
+        EXPECT_EQ(state.log, std::string(kCounted) + "3\r\n圧縮開始\r\nerror : large(" + large +
+                                 ")\r\n前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
         EXPECT_EQ(state.position, 2);
         EXPECT_TRUE(closedByEsc);
         EXPECT_EQ(ReadWholeFile(out), "previous");
     }
 }
 
-TEST_F(CompressJob, TheLogFollowsTheDialogsSizeWhichKeepsItsOpeningSizeAsMinimum)
-{
-    tree.File(tree.Root(), "f", Source("f", "data"));
-    RECT dialogBefore{}, logBefore{}, logAfter{}, barBefore{}, barAfter{}, shrunk{};
-    MINMAXINFO limits{};
-    JobDriver driver([&](HWND dialog) {
-        WaitForJobEnd(dialog);
-        HWND log = GetDlgItem(dialog, IDC_JOB_LOG);
-        HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
-        GetWindowRect(dialog, &dialogBefore);
-        GetWindowRect(log, &logBefore);
-        GetWindowRect(bar, &barBefore);
-        int width = dialogBefore.right - dialogBefore.left;
-        int height = dialogBefore.bottom - dialogBefore.top;
-        SetWindowPos(dialog, nullptr, 0, 0, width + 50, height + 30, SWP_NOMOVE | SWP_NOZORDER);
-        GetWindowRect(log, &logAfter);
-        GetWindowRect(bar, &barAfter);
-        SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        SetWindowPos(dialog, nullptr, 0, 0, width - 40, height - 40, SWP_NOMOVE | SWP_NOZORDER);
-        GetWindowRect(dialog, &shrunk);
-        PressJobButton(dialog, IDOK);
-    });
-    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), false));
-    ASSERT_TRUE(driver.Finish());
-    EXPECT_EQ(logAfter.right - logAfter.left, logBefore.right - logBefore.left + 50);
-    EXPECT_EQ(logAfter.bottom - logAfter.top, logBefore.bottom - logBefore.top + 30);
-    EXPECT_EQ(logAfter.left, logBefore.left);
-    EXPECT_EQ(logAfter.top, logBefore.top);
-    EXPECT_TRUE(EqualRect(&barAfter, &barBefore));
-    EXPECT_EQ(limits.ptMinTrackSize.x, dialogBefore.right - dialogBefore.left);
-    EXPECT_EQ(limits.ptMinTrackSize.y, dialogBefore.bottom - dialogBefore.top);
-    EXPECT_EQ(shrunk.right - shrunk.left, dialogBefore.right - dialogBefore.left);
-    EXPECT_EQ(shrunk.bottom - shrunk.top, dialogBefore.bottom - dialogBefore.top);
-}
-
-TEST_F(CompressJob, ALongLogIsNeverCut)
+// Far beyond the edit control's default limit of about 32,000 characters, the log is never cut;
+// and the bar counts beyond 65,535 files.
+TEST_F(CompressJob, ALongLogIsNeverCutAndTheBarCountsBeyond65535Files)
 {
     const int kLines = 2000;
-    // Far beyond the edit control's default limit of about 32,000 characters.
-    std::string expected =
-        "ファイル数計測中\r\nファイル数:" + std::to_string(kLines) + "\r\n圧縮開始\r\n";
+    std::string expected = std::string(kCounted) + std::to_string(kLines) + "\r\n圧縮開始\r\n";
     for (int i = 0; i < kLines; ++i) {
         std::string name = std::string(150, 'n') + std::to_string(i);
         std::string path = dir.Join(std::string(150, 'p') + std::to_string(i));
@@ -309,19 +266,14 @@ TEST_F(CompressJob, ALongLogIsNeverCut)
     EXPECT_FALSE(built);
     EXPECT_GT(expected.size(), 600000u);
     EXPECT_EQ(state.log, expected);
-}
 
-TEST_F(CompressJob, TheBarCountsBeyond65535Files)
-{
+    tree.Clear();
     std::string empty = Source("empty", "");
     for (int i = 0; i < 66000; ++i)
         tree.File(tree.Root(), std::to_string(i), empty, 0);
-    bool built = false;
-    JobState state = RunUntilClosed(false, &built);
+    state = RunUntilClosed(false, &built);
     EXPECT_TRUE(built);
     EXPECT_EQ(state.rangeHigh, 66000);
     EXPECT_EQ(state.position, 66000);
     EXPECT_NE(state.log.find("ファイル数:66000\r\n"), std::string::npos);
 }
-
-}  // namespace

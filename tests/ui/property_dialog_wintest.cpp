@@ -14,7 +14,7 @@
 #include "core/settings_document.h"
 #include "project/properties.h"
 #include "resources/resource.h"
-#include "tests/support/modal_watcher_win32.h"
+#include "tests/support/watchers_win32.h"
 #include "tests/support/project_fixture.h"
 
 namespace {
@@ -90,66 +90,28 @@ private:
 
 }  // namespace
 
-TEST_F(PropertyDialog, TemplatesAsLaidOut)
+// The controls in tab order with the texts of the values loaded, in the dialog's own font.
+TEST_F(PropertyDialog, TemplatesHoldTheirControlsInTabOrder)
 {
-    struct Control {
-        int id;
-        const char* text;  // the edits show the loaded values
-        RECT units;
-        LONG style;
-    };
-    const Control rows[] = {
-        {IDC_LEVEL_ENABLE, "圧縮率(&C)", {2, 0, 46, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {IDC_LEVEL_TRACKBAR, "", {2, 13, 146, 13}, TBS_AUTOTICKS | WS_TABSTOP},
-        {IDC_LEVEL_TEXT, "6", {148, 13, 13, 12},
-         ES_READONLY | ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP},
-        {IDC_PASSWORD_ENABLE, "パスワード(&P)", {2, 31, 55, 10}, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {IDC_PASSWORD_TEXT, "", {2, 45, 163, 13}, ES_AUTOHSCROLL | WS_TABSTOP}};
-    struct Layout {
-        int id;
-        const char* title;
-        LONG width, height, okX, cancelX, buttonY;
-    } layouts[] = {{IDD_APP_SETTINGS, "パックレンの設定", 167, 49, 59, 114, 32},
-                   {IDD_PROJECT_SETTINGS, "プロジェクトの設定", 166, 77, 61, 115, 61},
-                   {IDD_ENTRY_SETTINGS, "ファイルの設定", 166, 77, 61, 115, 61}};
-    for (const Layout& layout : layouts) {
-        SCOPED_TRACE(layout.title);
+    struct { int id; const char *title, *controls; } layouts[] = {
+        {IDD_APP_SETTINGS, "パックレンの設定", "圧縮率(&C)||6|OK|ｷｬﾝｾﾙ|"},
+        {IDD_PROJECT_SETTINGS, "プロジェクトの設定", "圧縮率(&C)||6|パスワード(&P)||OK|ｷｬﾝｾﾙ|"},
+        {IDD_ENTRY_SETTINGS, "ファイルの設定", "圧縮率(&C)||6|パスワード(&P)||OK|ｷｬﾝｾﾙ|"}};
+    for (const auto& layout : layouts) {
         Open(layout.id, layout.id == IDD_APP_SETTINGS ? appScope : projectScope);
-        std::vector<Control> controls(rows, rows + (layout.id == IDD_APP_SETTINGS ? 3 : 5));
-        controls.push_back(
-            {IDOK, "OK", {layout.okX, layout.buttonY, 50, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP});
-        controls.push_back(
-            {IDCANCEL, "ｷｬﾝｾﾙ", {layout.cancelX, layout.buttonY, 50, 14}, WS_TABSTOP});
         char text[64];
         GetWindowTextA(dialog, text, sizeof text);
         EXPECT_STREQ(text, layout.title);
         LONG frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-        EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & frame, frame);
-        RECT size = {0, 0, layout.width, layout.height}, client;
-        MapDialogRect(dialog, &size);
-        GetClientRect(dialog, &client);
-        EXPECT_TRUE(EqualRect(&size, &client));
+        EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & frame, frame) << layout.title;
         LOGFONTA font = {};
-        HFONT shownFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-        GetObjectA(shownFont, sizeof font, &font);
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
-        // The children in tab order are exactly the template's controls.
-        std::vector<int> ids, expectedIds;
+        std::string controls;
         for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            ids.push_back(GetDlgCtrlID(child));
-        for (const Control& c : controls) {
-            expectedIds.push_back(c.id);
-            RECT expected = c.units, actual;
-            MapDialogRect(dialog, &expected);
-            GetWindowRect(Item(c.id), &actual);
-            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-            actual.right -= actual.left;
-            actual.bottom -= actual.top;
-            EXPECT_TRUE(EqualRect(&expected, &actual)) << c.id;
-            EXPECT_EQ(GetWindowLongA(Item(c.id), GWL_STYLE) & c.style, c.style) << c.id;
-            EXPECT_EQ(Text(c.id), c.text);
-        }
-        EXPECT_EQ(ids, expectedIds);
+            controls += Text(GetDlgCtrlID(child)) + "|";
+        EXPECT_EQ(controls, layout.controls);
+        EXPECT_EQ(GetWindowLongA(Item(IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON, BS_DEFPUSHBUTTON);
     }
 }
 

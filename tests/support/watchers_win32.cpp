@@ -1,0 +1,118 @@
+#include "tests/support/watchers_win32.h"
+
+#include "resources/resource.h"
+
+namespace {
+const char kJobTitle[] = "圧縮処理";
+
+// Polls until `done` holds or the time is up.
+template <class Condition>
+bool Within(DWORD timeoutMs, Condition done)
+{
+    for (DWORD start = GetTickCount(); !done(); Sleep(10)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+    }
+    return true;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM texts)
+{
+    char text[1024];
+    GetWindowTextA(child, text, sizeof text);
+    reinterpret_cast<std::vector<std::string>*>(texts)->push_back(text);
+    return TRUE;
+}
+}  // namespace
+
+bool DialogReport::HasText(const std::string& text) const
+{
+    for (const std::string& t : texts) {
+        if (t == text)
+            return true;
+    }
+    return false;
+}
+
+ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs, std::function<void(HWND)> beforePress)
+{
+    FindWindowA(nullptr, title.c_str());
+    thread_ = std::thread([this, title, buttonId, timeoutMs, beforePress] {
+        HWND dialog = nullptr;
+        // A dialog is shown once its initialisation has set its texts and place; a message box
+        // gets its controls just after its window: wait for both.
+        if (!Within(timeoutMs, [&] {
+                dialog = FindWindowA(nullptr, title.c_str());
+                return dialog != nullptr && IsWindowVisible(dialog) &&
+                       (buttonId == kCloseWindow || GetDlgItem(dialog, buttonId) != nullptr);
+            }))
+            return;
+        report_.found = true;
+        GetWindowRect(dialog, &report_.rect);
+        EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&report_.texts));
+        if (beforePress)
+            beforePress(dialog);
+        if (buttonId == kCloseWindow)
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
+        else
+            PressJobButton(dialog, buttonId);
+    });
+}
+
+DialogReport ModalWatcher::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return report_;
+}
+
+HWND WaitForJobDialog(DWORD timeoutMs)
+{
+    HWND dialog = nullptr;
+    // Visible only once initialised; before that its close button would still look enabled.
+    Within(timeoutMs, [&] { return (dialog = FindWindowA(nullptr, kJobTitle)) != nullptr && IsWindowVisible(dialog); });
+    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+bool WaitForJobEnd(HWND dialog, DWORD timeoutMs)
+{
+    return Within(timeoutMs, [&] { return !IsWindow(dialog) || IsWindowEnabled(GetDlgItem(dialog, IDOK)); }) &&
+           IsWindow(dialog);
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs)
+{
+    return Within(timeoutMs, [&] { return !IsWindow(window); });
+}
+
+std::string JobLogText(HWND dialog)
+{
+    // Sent rather than GetWindowTextA, which does not ask a control of another process.
+    HWND log = GetDlgItem(dialog, IDC_JOB_LOG);
+    std::string text(SendMessageA(log, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');
+    text.resize(SendMessageA(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
+    return text;
+}
+
+void PressJobButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+JobDriver::JobDriver(std::function<void(HWND)> drive)
+{
+    FindWindowA(nullptr, kJobTitle);
+    thread_ = std::thread([this, drive] {
+        HWND dialog = WaitForJobDialog();
+        found_ = dialog != nullptr;
+        if (found_)
+            drive(dialog);
+    });
+}
+
+bool JobDriver::Finish()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return found_;
+}
