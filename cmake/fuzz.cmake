@@ -1,7 +1,7 @@
 # Fuzz build (clang, native): libFuzzer targets over the portable code under ASan and UBSan.
 # clang has no -fexec-charset=CP932, so every source is compiled from a copy in which the
 # non-ASCII text of each literal is written as octal escapes of its code page 932 bytes
-# (tests/fuzz/cp932_literals.py); the program then writes the same bytes as the real build.
+# (cmake/cp932_literals.py); the program then writes the same bytes as the real build.
 find_package(ZLIB REQUIRED)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_library(NETTLE_LIBRARY nettle REQUIRED)
@@ -25,7 +25,7 @@ endforeach()
 list(TRANSFORM copied PREPEND ${mirror}/ OUTPUT_VARIABLE copies)
 # Runs on every build; it rewrites only copies whose text changed, so nothing else recompiles.
 add_custom_target(cp932_copies
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/fuzz/cp932_literals.py
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/cp932_literals.py
           ${CMAKE_SOURCE_DIR} ${mirror} ${copied}
   BYPRODUCTS ${copies}
   COMMENT "Copying the sources with code page 932 literals" VERBATIM)

@@ -21,7 +21,7 @@ for fuzzer in "$build"/*_fuzz; do
   mkdir -p "$build/corpus/$name"
   log=$build/$name.log
   if ! "$fuzzer" "$build/corpus/$name" "$root/tests/fuzz/corpus/$name" \
-       -dict="$root/tests/fuzz/$name.dict" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
+       -dict="$root/tests/fuzz/corpus/$name.dict" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
        -print_final_stats=1 -artifact_prefix="$build/findings/$name-" >"$log" 2>&1; then
     status=1
     tail -n 60 "$log"
