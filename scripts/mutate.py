@@ -82,7 +82,9 @@ def run_suites(builds, log):
             return "unbuilt", build
         result = run(["ctest", "--stop-on-failure", "--output-on-failure"], directory, log,
                      SUITE_TIMEOUT, env)
-        if result == "timeout" and build == "win":
+        # A failed run may leave a process of the Windows suite behind that spoils the next
+        # mutation's windows: the prefix starts afresh.
+        if result != 0 and build == "win":
             restart_wine()
         if result != 0:
             return "killed", build + (" (timeout)" if result == "timeout" else "")
