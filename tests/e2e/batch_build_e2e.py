@@ -35,8 +35,7 @@ TEXT = b"".join(b"line %d of some compressible text\r\n" % (i % 97) for i in ran
 
 
 def noise(size, seed):
-    out = bytearray(size)
-    x = seed
+    out, x = bytearray(size), seed
     for i in range(size):
         x ^= (x << 13) & 0xFFFFFFFF
         x ^= x >> 17
@@ -48,10 +47,6 @@ def noise(size, seed):
 def raw_deflate(data, level):
     compressor = zlib.compressobj(level, zlib.DEFLATED, -15, 8, zlib.Z_DEFAULT_STRATEGY)
     return compressor.compress(data) + compressor.flush()
-
-
-def level_flags(level):
-    return {1: 6, 2: 4, 8: 2, 9: 2}.get(level, 0)
 
 
 class Expected:
@@ -72,22 +67,17 @@ class Sandbox:
         self.exe = os.path.join(self.dir, "packwren.exe")
         shutil.copy(PACKWREN, self.exe)
 
-    def source(self, name, data):
+    def source(self, name, data, marks=(), size=None):
+        """A source file; with `size`, sparse: holes, and 64 KiB of noise at each of `marks`."""
         path = os.path.join(self.dir, "src", name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as out:
             out.write(data)
-        os.utime(path, (MTIME, MTIME))
-        return path
-
-    def sparse_source(self, name, size, marks):
-        """A sparse file of `size` bytes: holes, and 64 KiB of noise at each offset in `marks`."""
-        path = self.source(name, b"")
-        with open(path, "r+b") as out:
             for at in marks:
                 out.seek(at)
                 out.write(noise(65536, at // 65536 + 1))
-            out.truncate(size)
+            if size is not None:
+                out.truncate(size)
         os.utime(path, (MTIME, MTIME))
         return path
 
@@ -99,25 +89,19 @@ class Sandbox:
         pwp.write_project(project, "e2e", entries, level, password, options)
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
+        arguments = [pwp.windows_path(project), "-o", pwp.windows_path(out)]
         if quiet:
-            return self.run_quiet(pwp.windows_path(project), "-o", pwp.windows_path(out),
-                                  timeout=timeout)
+            return self.run_quiet(*arguments, timeout=timeout)
         log_path = os.path.join(self.dir, "log.txt")
-        watch = None
-        if expect_dialog:
-            watch = subprocess.Popen([WINE_RUN, JOB_WATCH, pwp.windows_path(log_path), "120000"],
-                                     cwd=self.dir, env=ENV)
-        run = subprocess.run([WINE_RUN, self.exe, pwp.windows_path(project), "-o",
-                              pwp.windows_path(out)],
-                             cwd=self.dir, env=ENV, timeout=timeout)
-        log = None
-        if watch is not None:
-            if watch.wait(timeout=300) != 0:
-                raise AssertionError("no dialog waited to be closed (job_watch %d)"
-                                     % watch.returncode)
-            with open(log_path, "rb") as f:
-                log = f.read().decode("cp932")
-        return run.returncode, log
+        watch = subprocess.Popen([WINE_RUN, JOB_WATCH, pwp.windows_path(log_path), "120000"],
+                                 cwd=self.dir, env=ENV) if expect_dialog else None
+        run = subprocess.run([WINE_RUN, self.exe] + arguments, cwd=self.dir, env=ENV, timeout=timeout)
+        if watch is None:
+            return run.returncode, None
+        if watch.wait(timeout=300) != 0:
+            raise AssertionError("no dialog waited to be closed (job_watch %d)" % watch.returncode)
+        with open(log_path, "rb") as f:
+            return run.returncode, f.read().decode("cp932")
 
     def run_quiet(self, *arguments, timeout=60):
         """packwren.exe -q: no window may wait for anybody, so a hang fails by the time-out.
@@ -153,7 +137,8 @@ class BatchBuild(unittest.TestCase):
                     self.assertEqual(info.compress_size, len(source) + 12 * encrypted, e.name)
                 else:
                     self.assertEqual(info.compress_type, 8, e.name)
-                    self.assertEqual(info.flag_bits, level_flags(e.level) | encrypted, e.name)
+                    flags = {1: 6, 2: 4, 8: 2, 9: 2}.get(e.level, 0)  # the deflate speed bits
+                    self.assertEqual(info.flag_bits, flags | encrypted, e.name)
                     # The same bytes zlib makes at that level.
                     self.assertEqual(info.compress_size,
                                      len(raw_deflate(source, e.level)) + 12 * encrypted, e.name)
@@ -366,7 +351,7 @@ class BatchBuild(unittest.TestCase):
         box = Sandbox(self)
         size = 4 * GIB + GIB // 2
         # Noise at the start, across the 4 GiB mark and at the end; holes in between.
-        big = box.sparse_source("disk.img", size, [0, 4 * GIB - 32768, size - 65536])
+        big = box.source("disk.img", b"", [0, 4 * GIB - 32768, size - 65536], size)
         text = box.source("after.txt", TEXT)
         code, printed = box.build([pwp.File("disk.img", big), pwp.File("after.txt", text)],
                                   level=1, quiet=True, timeout=900)
