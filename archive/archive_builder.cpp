@@ -1,6 +1,7 @@
 #include "archive/archive_builder.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -15,16 +16,12 @@
 
 namespace {
 
-constexpr size_t kCopyBufferSize = 16384;
 constexpr size_t kNameSize = 1024;
 constexpr size_t kLogLineSize = 512;
 
-// Both are polled by the worker and set from the dialog's thread.
+// Polled by the walk and set from the dialog's thread.
 std::atomic<int> g_walkAbort{0};
-std::atomic<int> g_copyAbort{0};
-
-// The CRC pre-pass and the copy of every file share this buffer.
-unsigned char g_copyBuffer[kCopyBufferSize];
+int g_threads;  // 0: DefaultDeflateThreads()
 
 // The full name of the entry being written: folder names are appended on the way down and cut
 // off on the way back.
@@ -90,7 +87,7 @@ void CutName(size_t length)
     g_name[length] = '\0';
 }
 
-void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
+void LogFileError(BuildReporter* reporter, int code, const char* entryName, const char* sourcePath)
 {
     const char* format;
     switch (code) {
@@ -116,7 +113,7 @@ void LogFileError(BuildReporter* reporter, int code, const char* sourcePath)
     // A lead byte at the end of either text would swallow the "(" or ")" after it.
     char name[kNameSize];
     char source[kPathSize];
-    FormatText(name, sizeof name, "%.*s", static_cast<int>(WholeCharacterLength(g_name)), g_name);
+    FormatText(name, sizeof name, "%.*s", static_cast<int>(WholeCharacterLength(entryName)), entryName);
     FormatText(source, sizeof source, "%.*s", static_cast<int>(WholeCharacterLength(sourcePath)),
                sourcePath);
     char line[kLogLineSize];
@@ -171,7 +168,7 @@ bool FinishArchive(zipFile handle, int result, const char* writePath, const char
     if (good && g_options.verify == 1) {
         if (g_beforeVerify != nullptr)
             g_beforeVerify(writePath);
-        good = VerifyArchive(writePath, g_written, reporter, g_copyAbort);
+        good = VerifyArchive(writePath, g_written, reporter, EntryAbortFlag());
     }
     if (good) {
         if (ReplaceFileWith(writePath, outputPath))
@@ -205,125 +202,101 @@ bool OutputIsProjectFile(const char* outputPath, BuildReporter* reporter)
     return clash;
 }
 
-// The data of an entry opened without ZIP64 sizes fails with ZIP_PARAMERROR when it reaches
-// 4 GiB: the file grew while it was read.
-int DataCode(zipFile handle, int code)
-{
-    return code == ZIP_PARAMERROR && handle != nullptr ? ZIP_SOURCEGREW : code;
-}
+// Where the pipeline's items come back, in the walk's order: a file that failed is logged, and
+// the build stops when the list of the folder it was in ends.
+class TreeReporter : public ItemReporter {
+public:
+    explicit TreeReporter(BuildReporter* reporter) : reporter_(reporter) {}
+    bool failed = false;
+    size_t files = 0;  // reported
 
-// Copies the rest of the source into the open entry; `crc` (when given) follows the data.
-int CopySource(zipFile handle, FileHandle source, unsigned long* crc)
-{
-    for (;;) {
-        if (g_copyAbort)
-            return ZIP_ABORTED;
-        size_t got = 0;
-        if (!ReadChunk(source, g_copyBuffer, sizeof g_copyBuffer, &got))
-            return ZIP_ERRNO;
-        if (got == 0)
-            return ZIP_OK;
-        if (crc != nullptr)
-            *crc = crc32(*crc, g_copyBuffer, static_cast<uInt>(got));
-        int code = zipWriteInFileInZip(handle, g_copyBuffer, static_cast<unsigned>(got));
-        if (code != ZIP_OK)
-            return code;
+    bool ItemDone(const ArchiveItem& item, int code) override
+    {
+        if (!item.write && item.code == 0)  // the end of a folder
+            return failedFolders_.empty() || failedFolders_.back() != item.folder;
+        ++files;
+        if (code != ZIP_OK) {
+            LogFileError(reporter_, code, item.name.c_str(), item.sourcePath.c_str());
+            failed = true;
+            if (failedFolders_.empty() || failedFolders_.back() != item.folder)
+                failedFolders_.push_back(item.folder);
+        } else if (g_options.verify == 1) {
+            g_written.push_back({item.name, item.password});
+        }
+        reporter_->Step();
+        return true;
     }
-}
 
-// One attempt at the entry from the start of the open source. `crc` is the data's CRC-32 from a
-// pre-pass when the encryption needs it (traditional encryption's header carries it), else null.
-int WriteEntry(zipFile handle, FileHandle source, const SourceFileInfo& info, const char* name,
-               int level, const char* password, const unsigned long* crc)
-{
-    zip_fileinfo fileInfo = {};
-    fileInfo.dosDate = info.dosDateTime;
-    fileInfo.external_fa = info.attributes;
-    int compressorLevel = level >= -1 ? level : -1;
-    int method = compressorLevel != 0 ? Z_DEFLATED : 0;
-    int zip64 = zipEntryNeedsZip64(info.size, method, password != nullptr);
-    int code = zipOpenNewFileInZip3_64(handle, name, &fileInfo, nullptr, 0, nullptr, 0, nullptr,
-                                       method, compressorLevel, 0, -MAX_WBITS, 8,
-                                       Z_DEFAULT_STRATEGY, password, crc != nullptr ? *crc : 0,
-                                       zip64);
-    if (code != ZIP_OK)
-        return code;
-    unsigned long copied = 0;
-    code = CopySource(handle, source, crc != nullptr ? &copied : nullptr);
-    // The encryption header carries the CRC of the pre-pass: a file that changed in between
-    // would make an entry whose password check fails.
-    if (code == ZIP_OK && crc != nullptr && copied != *crc)
-        code = ZIP_ERRNO;
-    if (code != ZIP_OK) {
-        // Cut short: drop it rather than let the close finish it with part of the data. A failed
-        // removal fails the archive, which the close then reports.
-        zipRemoveLastFile(handle);
-        return DataCode(handle, code);
-    }
-    code = zipCloseFileInZip(handle);
-    if (code != ZIP_OK)
-        return DataCode(handle, code);
+private:
+    BuildReporter* reporter_;
+    // The walk goes on only to the end of the first folder with a failed file; its serial is the
+    // last here.
+    std::vector<uint64_t> failedFolders_;
+};
 
-    // Stored instead when deflate did not shrink it.
-    if (level != 0 && zipLastFileGain(handle) <= 0) {
-        code = zipRemoveLastFile(handle);
-        if (code != 0)
-            return ZIP_ERRNO;
-        if (!RewindFile(source))
-            return ZIP_ERRNO;
-        return WriteEntry(handle, source, info, name, 0, password, crc);
-    }
-    return ZIP_OK;
-}
+constexpr size_t kStopped = SIZE_MAX;
 
 // Walks the tree depth first, in list order, with a stack of its own: projects may be far deeper
-// than the worker's stack. A file that fails is logged and the rest of its folder is still
-// written; when that folder's list ends, the build stops.
-int WriteTree(zipFile handle, BuildReporter* reporter)
+// than the worker's stack. Each file goes to the pipeline with its full name; the end of a folder
+// that had files goes too, so the build can stop there when one of them failed. The number of
+// files, or kStopped when it stopped before the end.
+size_t WalkTree(EntryPipeline& pipeline)
 {
+    size_t files = 0;
     struct OpenFolder {
         const ProjectNode* folder;
         size_t nameLength;  // the entry-name buffer's length inside this folder
         bool usable;        // its name can stand in the archive
-        bool failed;        // a file of its own list failed
+        uint64_t serial;
+        bool hasFiles;
     };
-    std::vector<OpenFolder> open{{ProjectRoot(), 0, true, false}};
+    uint64_t serials = 0;
+    std::vector<OpenFolder> open{{ProjectRoot(), 0, true, serials++, false}};
     int unusableFolders = 0;
     const ProjectNode* node = ProjectRoot()->firstChild;
     for (;;) {
         if (node == nullptr) {
             OpenFolder done = open.back();
             open.pop_back();
-            if (done.failed)
-                return 1;
+            if (done.hasFiles) {
+                ArchiveItem end;
+                end.write = false;
+                end.folder = done.serial;
+                if (!pipeline.Add(std::move(end)))
+                    return kStopped;
+            }
             if (open.empty())
-                return 0;
+                return files;
             unusableFolders -= done.usable ? 0 : 1;
             CutName(open.back().nameLength);
             node = done.folder->nextSibling;
             continue;
         }
         if (g_walkAbort)
-            return 1;
+            return kStopped;
         bool usable = AppendComponent(node->name, node->IsFolder());
         if (node->IsFolder()) {
             unusableFolders += usable ? 0 : 1;
-            open.push_back({node, g_nameLength, usable, false});
+            open.push_back({node, g_nameLength, usable, serials++, false});
             node = node->firstChild;
             continue;
         }
-        int code = ZIP_BADNAME;
-        if (usable && unusableFolders == 0)
-            code = AddFileToArchive(handle, node->sourcePath, g_name, EffectiveLevel(node),
-                                    EffectivePassword(node), g_options);
-        if (code != ZIP_OK) {
-            LogFileError(reporter, code, node->sourcePath);
-            open.back().failed = true;
-        } else if (g_options.verify == 1) {
-            const char* password = EffectivePassword(node);
-            g_written.push_back({g_name, password != nullptr ? password : ""});
+        ArchiveItem item;
+        item.folder = open.back().serial;
+        item.name = g_name;
+        item.sourcePath = node->sourcePath;
+        int level = EffectiveLevel(node);
+        item.level = level >= -1 ? level : -1;
+        const char* password = EffectivePassword(node);
+        item.password = password != nullptr ? password : "";
+        if (!usable || unusableFolders != 0) {
+            item.write = false;
+            item.code = ZIP_BADNAME;
         }
-        reporter->Step();
+        open.back().hasFiles = true;
+        ++files;
+        if (!pipeline.Add(std::move(item)))
+            return kStopped;
         CutName(open.back().nameLength);
         node = node->nextSibling;
     }
@@ -354,7 +327,15 @@ int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveO
         return 1;
     }
     CutName(0);
-    int result = WriteTree(handle, reporter);
+    TreeReporter items(reporter);
+    bool finished;
+    {
+        EntryPipeline pipeline(handle, g_options, &items, g_threads > 0 ? g_threads : DefaultDeflateThreads());
+        size_t files = WalkTree(pipeline);
+        pipeline.Finish();
+        finished = files == items.files;
+    }
+    int result = finished && !items.failed ? 0 : 1;
     if (!FinishArchive(handle, result, writePath, outputPath, reporter))
         result = 1;
     return result;
@@ -363,63 +344,18 @@ int BuildArchive(const char* outputPath, BuildReporter* reporter, const ArchiveO
 void ResetArchiveAbort()
 {
     g_walkAbort = 0;
-    g_copyAbort = 0;
+    ResetEntryAbort();
 }
 
 void RequestArchiveAbort()
 {
     g_walkAbort = 1;
-    g_copyAbort = 1;
+    RequestEntryAbort();
 }
 
-int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, int level,
-                     const char* password, const ArchiveOptions& options)
+void SetArchiveThreads(int threads)
 {
-    SourceFileInfo info;
-    if (!ReadSourceFileInfo(sourcePath, &info))
-        return ZIP_SOURCENOTFOUND;
-    // Opened before the entry is started, so a file that cannot be read leaves no empty entry.
-    FileHandle source = OpenSourceFile(sourcePath);
-    if (source == kInvalidFile)
-        return ZIP_SOURCEINUSE;
-    if (password != nullptr && password[0] == '\0')
-        password = nullptr;
-    int code = zipSetArchiveOptions(handle, &options);
-    // AES entries carry no CRC-32 and need no pre-pass.
-    bool prepass = password != nullptr && options.encryption != 1;
-    unsigned long crc = 0;
-    if (code == ZIP_OK && prepass) {
-        code = ComputeFileCrc(source, g_copyBuffer, sizeof g_copyBuffer, &crc);
-        if (code == ZIP_OK && !RewindFile(source))
-            code = ZIP_ERRNO;
-    }
-    if (code == ZIP_OK)
-        code = WriteEntry(handle, source, info, name, level, password, prepass ? &crc : nullptr);
-    // Only read from: closing it cannot lose anything.
-    CloseFile(source);
-    return code;
-}
-
-int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* crc)
-{
-    unsigned long sum = 0;
-    int result = 0;
-    for (;;) {
-        if (g_copyAbort) {
-            result = ZIP_ABORTED;
-            break;
-        }
-        size_t got = 0;
-        if (!ReadChunk(source, buffer, size, &got)) {
-            result = -1;
-            break;
-        }
-        if (got == 0)
-            break;
-        sum = crc32(sum, static_cast<const Bytef*>(buffer), static_cast<uInt>(got));
-    }
-    *crc = sum;
-    return result;
+    g_threads = threads;
 }
 
 void SetBeforeVerifyForTesting(void (*hook)(const char* path))

@@ -2,20 +2,11 @@
 #include <cstddef>
 
 #include "archive/archive_options.h"
-#include "archive/zip_writer.h"
-#include "core/file_io.h"
+#include "archive/entry_pipeline.h"
 
 // Turns the project tree into one ZIP archive: one entry per file entry, named by its folders
 // joined with "/", at its effective level and password, stored when deflate does not shrink it.
 // One build at a time; the abort request may come from any thread.
-
-// Result codes of one file beside minizip's and zlib's own, which pass through unchanged.
-#define ZIP_ABORTED (-105)         // the abort was seen while the file's data was read
-#define ZIP_SOURCENOTFOUND (-106)  // nothing exists at the source path
-#define ZIP_SOURCEINUSE (-107)     // it exists but cannot be opened for reading
-#define ZIP_BADNAME (-108)         // unsafe or ambiguous as a name in the archive, or too long
-// It grew past 4 GiB while it was read, from a size that was written without ZIP64 sizes.
-#define ZIP_SOURCEGREW (-111)
 
 // Where a build reports: a line for each file that failed, and a step for each file reached.
 class BuildReporter {
@@ -49,15 +40,9 @@ void ResetArchiveAbort();
 // chunk of the file being read.
 void RequestArchiveAbort();
 
-// Writes one file as the entry `name` (no password when `password` is none or empty), its name
-// and password as `options` say (zipSetArchiveOptions; a build passes its own). Returns 0 or a
-// result code; on failure nothing of the entry remains in the archive.
-int AddFileToArchive(zipFile handle, const char* sourcePath, const char* name, int level,
-                     const char* password, const ArchiveOptions& options = ArchiveOptions());
-
-// CRC-32 of the rest of an open file, read through `buffer`. 0, -1 on a read error or
-// ZIP_ABORTED.
-int ComputeFileCrc(FileHandle source, void* buffer, size_t size, unsigned long* crc);
+// How many threads read and compress: 0 (the default) one per logical processor, at least two.
+// The archive's bytes are the same for every number.
+void SetArchiveThreads(int threads);
 
 // Test seam: archives are written through `def` instead of the platform's files; none restores
 // them.

@@ -51,6 +51,7 @@ struct OpenEntry {
     bool open = false;
     int brokenBy = 0;  // the error that broke its data; such an entry is never finished
     bool deflating = false;
+    bool raw = false;  // the data comes compressed; its size and CRC-32 come with the close
     bool encrypted = false;
     bool aes = false;  // encrypted with the archive's cipher rather than the keys
     ZipCryptKeys keys{""};
@@ -82,7 +83,7 @@ public:
                  const char* comment, int method, int level, int raw, int windowBits,
                  int memLevel, int strategy, const char* password, unsigned long crc, int zip64);
     int Write(const void* data, unsigned size);
-    int CloseFile();
+    int CloseFile(const uint64_t* rawSize = nullptr, uint32_t rawCrc = 0);
     int RemoveLast();
     int Finish(const char* comment);
     int32_t LastGain() const { return lastGain_; }
@@ -289,7 +290,7 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
         name = "-";
     size_t commentSize = comment != nullptr ? strlen(comment) : 0;
     bool deflating = method == Z_DEFLATED;
-    if ((method != 0 && !deflating) || raw != 0 || (deflating && windowBits >= 0))
+    if ((method != 0 && !deflating) || (deflating && raw == 0 && windowBits >= 0))
         return ZIP_PARAMERROR;
     bool encrypted = password != nullptr;
     bool aes = encrypted && options_.encryption == 1;
@@ -315,7 +316,7 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
         (extraGlobalSize != 0 && extraGlobal == nullptr))
         return ZIP_PARAMERROR;
 
-    if (deflating) {
+    if (deflating && raw == 0) {
         int err = PrepareCompressor(level, windowBits, memLevel, strategy);
         if (err != Z_OK)
             return err;
@@ -336,7 +337,8 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     }
 
     entry_ = OpenEntry{};
-    entry_.deflating = deflating;
+    entry_.deflating = deflating && raw == 0;
+    entry_.raw = raw != 0;
     entry_.encrypted = encrypted;
     entry_.aes = aes;
     entry_.keys = keys;
@@ -385,13 +387,15 @@ int Archive::Write(const void* data, unsigned size)
         return ZIP_OK;  // crc32() would restart on a null buffer
     ZipEntryHeader& header = entry_.header;
     // Without the local ZIP64 field neither size may reach 4 GiB: the original size always grows
-    // by `size`, the stored data too.
-    if (!header.zip64 &&
-        (header.uncompressed + size > kMaxClassicSize || (!entry_.deflating && size > DataRoom())))
+    // by `size`, the stored data too. Raw data counts only as compressed bytes.
+    if (!header.zip64 && ((!entry_.raw && header.uncompressed + size > kMaxClassicSize) ||
+                          (!entry_.deflating && size > DataRoom())))
         return Break(ZIP_PARAMERROR);
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    header.crc = static_cast<uint32_t>(crc32(header.crc, bytes, size));
-    header.uncompressed += size;
+    if (!entry_.raw) {
+        header.crc = static_cast<uint32_t>(crc32(header.crc, bytes, size));
+        header.uncompressed += size;
+    }
     if (!entry_.deflating) {
         while (size > 0) {
             if (buffered_ == kBufferSize && FlushFull() != ZIP_OK)
@@ -419,12 +423,19 @@ int Archive::Write(const void* data, unsigned size)
     return ZIP_OK;
 }
 
-int Archive::CloseFile()
+int Archive::CloseFile(const uint64_t* rawSize, uint32_t rawCrc)
 {
     if (failed_)
         return ZIP_ERRNO;
     if (!entry_.open)
         return ZIP_PARAMERROR;
+    if (entry_.raw) {
+        // As minizip: a raw entry closed without its counts says 0 and 0.
+        entry_.header.uncompressed = rawSize != nullptr ? *rawSize : 0;
+        entry_.header.crc = rawSize != nullptr ? rawCrc : 0;
+        if (!entry_.header.zip64 && entry_.header.uncompressed > kMaxClassicSize)
+            Break(ZIP_PARAMERROR);
+    }
     if (entry_.brokenBy != 0) {
         int code = entry_.brokenBy;
         return DropLast() != ZIP_OK ? ZIP_ERRNO : code;
@@ -624,6 +635,12 @@ int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len)
 int zipCloseFileInZip(zipFile file)
 {
     return file != nullptr ? AsArchive(file)->CloseFile() : ZIP_PARAMERROR;
+}
+
+int zipCloseFileInZipRaw64(zipFile file, uint64_t uncompressed_size, unsigned long crc32)
+{
+    return file != nullptr ? AsArchive(file)->CloseFile(&uncompressed_size, static_cast<uint32_t>(crc32))
+                           : ZIP_PARAMERROR;
 }
 
 int zipClose(zipFile file, const char* global_comment)

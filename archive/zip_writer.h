@@ -97,9 +97,11 @@ zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
 int zipSetArchiveOptions(zipFile file, const ArchiveOptions* options);
 
 // Starts an entry; an entry still open is closed first (see above for a broken one). `method` is
-// 0 (stored) or Z_DEFLATED; `raw` must be 0 and `windowBits` negative (raw deflate). The
-// compressor is set up before anything is written, so a level, memLevel or strategy it rejects
-// returns zlib's code and leaves no trace. With a non-null `password` the entry is encrypted and
+// 0 (stored) or Z_DEFLATED. With `raw` 0 the writer compresses (`windowBits` negative: raw
+// deflate); the compressor is set up before anything is written, so a level, memLevel or strategy
+// it rejects returns zlib's code and leaves no trace. With `raw` 1 the data comes already in the
+// method's form (compressed elsewhere) and only the level's flags are used; it is still encrypted
+// here, and zipCloseFileInZipRaw64 gives its original size and CRC-32. With a non-null `password` the entry is encrypted and
 // `crcForCrypting` must be the CRC-32 of the data to come. With a nonzero `zip64` the local
 // header carries the ZIP64 field and the sizes have no limit. The name and the comment are at most
 // 65,535 bytes each (a null name means "-"), and so are the extra fields together with the ZIP64
@@ -125,6 +127,11 @@ int zipOpenNewFileInZip3(zipFile file, const char* filename, const zip_fileinfo*
 int zipEntryNeedsZip64(uint64_t size, int method, int encrypted);
 
 int zipWriteInFileInZip(zipFile file, const void* buf, unsigned len);
+
+// Finishes an entry opened with `raw`: its data had `uncompressed_size` bytes with CRC-32
+// `crc32` before compression. Without the local ZIP64 field a size past 4 GiB breaks the entry
+// (ZIP_PARAMERROR). zipCloseFileInZip on a raw entry writes 0 for both, as minizip does.
+int zipCloseFileInZipRaw64(zipFile file, uint64_t uncompressed_size, unsigned long crc32);
 
 // Finishes the open entry: flushes the compressor and writes CRC-32 and sizes into its local
 // header. ZIP_PARAMERROR when no entry is open.

@@ -100,6 +100,7 @@ int AppMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int showComma
         PrintText("-q にはプロジェクトファイルと -o の出力ファイルが必要です。\n");
         return 1;
     }
+    SetArchiveThreads(commandLine.threads);
     if (IsBatchRequest(commandLine))
         return RunBatch(commandLine.projectArgument, commandLine.outputArgument, commandLine.quiet);
     return RunGui(instance, previousInstance, showCommand);

@@ -1,5 +1,6 @@
 #include "core/command_line.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -57,6 +58,17 @@ void ParseCommandLine(int argc, const char* const* argv, CommandLine* result,
             TakePath(argv[i], result->outputArgument, result, print);
         } else if (argument[1] == 'q' && argument[2] == '\0') {
             result->quiet = true;
+        } else if (argument[1] == 't' && argument[2] == '\0') {
+            // The value must be all digits: "-t 2x" or a missing value is said, not guessed.
+            const char* value = i + 1 < argc ? argv[++i] : "";
+            char* end = nullptr;
+            long threads = strtol(value, &end, 10);
+            if (value[0] < '0' || value[0] > '9' || *end != '\0' || threads < 1 || threads > 64) {
+                FormatText(message, sizeof message, "スレッド数は1から64で指定してください。(%s)\n", value);
+                print(message);
+            } else {
+                result->threads = static_cast<int>(threads);
+            }
         } else {
             FormatText(message, sizeof message, "Unknown option(%s)\n", argument);
             print(message);

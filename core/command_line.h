@@ -6,6 +6,7 @@ struct CommandLine {
     char projectArgument[260] = {};
     char outputArgument[260] = {};
     bool quiet = false;    // -q: a batch run that shows no window at all
+    int threads = 0;       // -t N: threads that read and compress (1 to 64); 0 for the default
     bool refused = false;  // an argument did not fit: nothing may run on a cut path
 };
 

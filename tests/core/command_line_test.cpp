@@ -27,6 +27,7 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
         bool batch;
         std::vector<std::string> printed;
         bool quiet = false, refused = false;
+        int threads = 0;
     } rows[] = {
         {{"a.pwp", "-o", "out.zip"}, "a.pwp", "out.zip", true, {}},
         // Repeated arguments are reported and the last wins.
@@ -48,6 +49,12 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
         {{"p.pwp", "-o", longName.c_str(), "-q"}, "p.pwp", "", false, {refused}, true, true},
         {{"-q", "p.pwp", "-o", "x.zip"}, "p.pwp", "x.zip", true, {}, true},
         {{"-qq"}, "", "", false, {"Unknown option(-qq)\n"}},
+        {{"p.pwp", "-t", "1", "-o", "x.zip"}, "p.pwp", "x.zip", true, {}, false, false, 1},
+        {{"-t", "64"}, "", "", false, {}, false, false, 64},
+        // Out of range, not a number, or missing: said, and the default stays.
+        {{"-t", "0", "-t", "65", "-t", "2x", "-t"}, "", "", false,
+         {"スレッド数は1から64で指定してください。(0)\n", "スレッド数は1から64で指定してください。(65)\n",
+          "スレッド数は1から64で指定してください。(2x)\n", "スレッド数は1から64で指定してください。()\n"}},
     };
     for (const Row& row : rows) {
         std::vector<const char*> argv{"packwren.exe"};
@@ -65,5 +72,6 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
         EXPECT_EQ(g_printed, row.printed);
         EXPECT_EQ(line.quiet, row.quiet);
         EXPECT_EQ(line.refused, row.refused);
+        EXPECT_EQ(line.threads, row.threads);
     }
 }
