@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "archive/archive_options.h"
+#include "project/archive_options.h"
 #include "archive/entry_pipeline.h"
 
 // Turns the project tree into one ZIP archive: one entry per file entry, named by its folders

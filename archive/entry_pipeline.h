@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "archive/archive_options.h"
+#include "project/archive_options.h"
 #include "archive/parallel_deflate.h"
 #include "archive/zip_writer.h"
 #include "core/file_io.h"

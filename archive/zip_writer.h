@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "archive/archive_options.h"
+#include "project/archive_options.h"
 #include "archive/zip_output.h"
 
 // A ZIP writer with minizip's names, argument order and result codes for writing a new archive

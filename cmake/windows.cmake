@@ -12,7 +12,7 @@ target_include_directories(packwren_app PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(packwren_app PUBLIC ${zlib_static} ${system_libs})
 
 file(GLOB resource_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
-add_executable(packwren WIN32 core/winmain.cpp resources/packwren.rc)
+add_executable(packwren WIN32 app/winmain.cpp resources/packwren.rc)
 set_source_files_properties(resources/packwren.rc PROPERTIES OBJECT_DEPENDS "${resource_files}")
 target_link_libraries(packwren PRIVATE packwren_app)
 

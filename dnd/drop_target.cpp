@@ -11,8 +11,6 @@
 #include "dnd/data_object.h"
 #include "dnd/entry_payload.h"
 #include "project/project_tree.h"
-#include "ui/compress_job.h"
-#include "ui/pane_drag.h"
 
 CDropTarget& CDropTarget::Instance()
 {
@@ -86,19 +84,19 @@ bool UseEntryPayload(IDataObject* data, Use use)
 
 // Entries always move and shell files are always copied in, whatever keys are held and whatever
 // the source allows.
-DWORD HoverEffect(IDataObject* data, POINT point)
+DWORD HoverEffect(DropPanes& panes, IDataObject* data, POINT point)
 {
     if (Offers(data, EntryFormat())) {
         DWORD effect = kRefused;
         UseEntryPayload(data, [&](const EntryPayload* payload) {
-            if (ResolveDropTarget(point, payload) != nullptr)
+            if (panes.ResolveTarget(point, payload) != nullptr)
                 effect = DROPEFFECT_MOVE;
         });
         return effect;
     }
     if (Offers(data, CF_HDROP)) {
         const EntryPayload anyFolder = {nullptr, 0};
-        return ResolveDropTarget(point, &anyFolder) != nullptr ? DROPEFFECT_COPY : kRefused;
+        return panes.ResolveTarget(point, &anyFolder) != nullptr ? DROPEFFECT_COPY : kRefused;
     }
     return kRefused;
 }
@@ -125,7 +123,7 @@ void ReportSkippedNames(const std::vector<std::string>& skipped)
 
 // The shell hands over wide paths; a path that code page 932 cannot spell exactly would name
 // another file, or none, so it goes to `skipped` with what the dropped directories held.
-void AddShellFiles(HDROP drop, std::vector<std::string>* skipped)
+void AddShellFiles(DropPanes& panes, HDROP drop, std::vector<std::string>* skipped)
 {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::string> paths;
@@ -141,14 +139,14 @@ void AddShellFiles(HDROP drop, std::vector<std::string>* skipped)
     std::vector<const char*> texts;
     for (const std::string& path : paths)
         texts.push_back(path.c_str());
-    AddDroppedPaths(texts.data(), static_cast<int>(texts.size()), ShellDropFolder(), skipped);
+    AddDroppedPaths(texts.data(), static_cast<int>(texts.size()), panes.ShellFolder(), skipped);
 }
 
-DWORD DropEffect(IDataObject* data, POINT point, std::vector<std::string>* skipped)
+DWORD DropEffect(DropPanes& panes, IDataObject* data, POINT point, std::vector<std::string>* skipped)
 {
     if (Offers(data, EntryFormat())) {
         bool moved = false;
-        UseEntryPayload(data, [&](const EntryPayload* payload) { moved = DropInternalEntries(point, payload); });
+        UseEntryPayload(data, [&](const EntryPayload* payload) { moved = panes.DropEntries(point, payload); });
         return moved ? DROPEFFECT_MOVE : kRefused;
     }
     if (!Offers(data, CF_HDROP))
@@ -160,7 +158,7 @@ DWORD DropEffect(IDataObject* data, POINT point, std::vector<std::string>* skipp
     // The medium owns the drop's memory: releasing it is all, DragFinish would free it twice.
     bool added = medium.tymed == TYMED_HGLOBAL;
     if (added)
-        AddShellFiles(static_cast<HDROP>(medium.hGlobal), skipped);
+        AddShellFiles(panes, static_cast<HDROP>(medium.hGlobal), skipped);
     ReleaseStgMedium(&medium);
     return added ? DROPEFFECT_COPY : kRefused;
 }
@@ -168,16 +166,19 @@ DWORD DropEffect(IDataObject* data, POINT point, std::vector<std::string>* skipp
 }  // namespace
 
 // While a build runs its worker reads the project tree, and Wine delivers drops to the main
-// window even though the job's dialog has disabled it: every drop is refused then.
+// window even though the job's dialog has disabled it: every drop is refused then. A target no
+// window registered refuses everything.
 HRESULT CDropTarget::DragOver(DWORD, POINTL point, DWORD* effect)
 {
-    *effect = CompressJobRunning() ? kRefused : HoverEffect(data_, POINT{point.x, point.y});
+    bool refused = panes_ == nullptr || panes_->Busy();
+    *effect = refused ? kRefused : HoverEffect(*panes_, data_, POINT{point.x, point.y});
     return S_OK;
 }
 
 HRESULT CDropTarget::DragLeave()
 {
-    ClearDropMarks();
+    if (panes_ != nullptr)
+        panes_->ClearMarks();
     return S_OK;
 }
 
@@ -185,15 +186,18 @@ HRESULT CDropTarget::DragLeave()
 HRESULT CDropTarget::Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect)
 {
     std::vector<std::string> skipped;
-    *effect = CompressJobRunning() ? kRefused : DropEffect(data, POINT{point.x, point.y}, &skipped);
-    ClearDropMarks();
+    bool refused = panes_ == nullptr || panes_->Busy();
+    *effect = refused ? kRefused : DropEffect(*panes_, data, POINT{point.x, point.y}, &skipped);
+    if (panes_ != nullptr)
+        panes_->ClearMarks();
     if (!skipped.empty())
         ReportSkippedNames(skipped);
     return S_OK;
 }
 
-HRESULT RegisterDropTarget(HWND mainWindow)
+HRESULT RegisterDropTarget(HWND mainWindow, DropPanes* panes)
 {
+    CDropTarget::Instance().SetPanes(panes);
     return RegisterDragDrop(mainWindow, &CDropTarget::Instance());
 }
 

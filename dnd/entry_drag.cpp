@@ -8,6 +8,8 @@
 #include "dnd/data_object.h"
 #include "dnd/drop_source.h"
 
+UINT g_internalClipboardFormat;
+
 const EntryPayload* ReadEntryPayload(const void* data, size_t bytes)
 {
     if (data == nullptr || bytes < sizeof(EntryPayload))

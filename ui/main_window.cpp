@@ -18,6 +18,7 @@
 #include "ui/file_list.h"
 #include "ui/folder_tree.h"
 #include "ui/options_dialog.h"
+#include "ui/pane_drag.h"
 #include "ui/pane_view.h"
 #include "ui/property_dialog.h"
 #include "ui/shell_dialogs.h"
@@ -61,7 +62,7 @@ void OnCreate(HWND window)
     if (ProjectArgument[0] != '\0')
         OpenProjectInPanes(ProjectArgument);
     // Last, so that no drop arrives while a failed load's message box is up.
-    RegisterDropTarget(window);
+    RegisterDropTarget(window, &PaneDrops());
 }
 
 void OnOpenProject(HWND window)
@@ -263,4 +264,12 @@ HWND CreateMainStatusBar(HWND mainWindow)
     int edge = -1;
     SendMessageA(status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&edge));
     return status;
+}
+
+// The pane accelerators (Delete, F2, F5) are offered only while a pane has the focus, so the
+// keys reach label editors and dialogs unchanged.
+bool TranslatePaneAccelerator(HWND mainWindow, HACCEL paneAccelerators, MSG* msg)
+{
+    HACCEL table = (TreeHasFocus || ListHasFocus) ? paneAccelerators : nullptr;
+    return TranslateAcceleratorA(mainWindow, table, msg) != 0;
 }

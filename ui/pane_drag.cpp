@@ -12,6 +12,7 @@
 #include "project/project_node.h"
 #include "project/project_state.h"
 #include "project/project_tree.h"
+#include "ui/compress_job.h"
 #include "ui/file_list.h"
 #include "ui/folder_tree.h"
 
@@ -197,4 +198,23 @@ ProjectNode* ShellDropFolder()
     GetCursorPos(&cursor);
     ProjectNode* folder = ResolveDropTarget(cursor, nullptr);
     return folder != nullptr ? folder : CurrentFolder();
+}
+
+DropPanes& PaneDrops()
+{
+    static class : public DropPanes {
+    public:
+        bool Busy() override { return CompressJobRunning(); }
+        ProjectNode* ResolveTarget(POINT point, const EntryPayload* payload) override
+        {
+            return ResolveDropTarget(point, payload);
+        }
+        void ClearMarks() override { ClearDropMarks(); }
+        bool DropEntries(POINT point, const EntryPayload* payload) override
+        {
+            return DropInternalEntries(point, payload);
+        }
+        ProjectNode* ShellFolder() override { return ShellDropFolder(); }
+    } panes;
+    return panes;
 }

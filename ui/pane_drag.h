@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "dnd/drop_target.h"
+
 struct EntryPayload;
 struct ProjectNode;
 
@@ -26,3 +28,6 @@ bool DropInternalEntries(POINT screenPoint, const EntryPayload* payload);
 // Where shell files dropped at the mouse cursor go: the folder the hover showed there, else the
 // current folder.
 ProjectNode* ShellDropFolder();
+
+// The panes' answers to the main window's drop target, refusing everything while a build runs.
+DropPanes& PaneDrops();

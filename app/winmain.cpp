@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "core/app_main.h"
+#include "app/app_main.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
 {

@@ -2,24 +2,15 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "core/app_main.h"
+#include "app/app_main.h"
 #include "core/app_state.h"
 #include "core/app_state_win32.h"
 #include "core/report.h"
+#include "dnd/entry_payload.h"
 #include "project/project_file.h"
 #include "resources/resource.h"
 #include "ui/main_window.h"
 #include "ui/split_layout.h"
-
-UINT g_internalClipboardFormat;
-
-// The pane accelerators (Delete, F2, F5) are offered only while a pane has the focus, so the
-// keys reach label editors and dialogs unchanged.
-bool TranslatePaneAccelerator(HWND mainWindow, HACCEL paneAccelerators, MSG* msg)
-{
-    HACCEL table = (TreeHasFocus || ListHasFocus) ? paneAccelerators : nullptr;
-    return TranslateAcceleratorA(mainWindow, table, msg) != 0;
-}
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/app_main.h"
+#include "app/app_main.h"
 
 #include <cstdio>
 #include <cstdlib>
