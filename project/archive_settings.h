@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "archive/archive_options.h"
+#include "project/archive_options.h"
 
 class SettingsScope;
 
