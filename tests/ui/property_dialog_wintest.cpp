@@ -19,15 +19,14 @@
 
 namespace {
 
-class PropertyDialog : public ProjectTest {
+// The modeless dialog on scopes of the test's own documents, which stand in for the run's.
+class PropertyDialog : public DocumentsTest {
 protected:
     void SetUp() override
     {
-        ProjectTest::SetUp();
+        DocumentsTest::SetUp();
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
-        std::swap(AppSettings, otherApp_);
-        std::swap(ProjectDocument, otherProject_);
         appScope.Open(&app, "PROPERTY", nullptr);
         projectScope.Open(&project, "PROPERTY", &appScope);
     }
@@ -35,9 +34,7 @@ protected:
     {
         DestroyWindow(dialog);
         SetPropertyDialogScope(nullptr);
-        std::swap(AppSettings, otherApp_);
-        std::swap(ProjectDocument, otherProject_);
-        ProjectTest::TearDown();
+        DocumentsTest::TearDown();
     }
     void Open(int id, const SettingsScope& scope)
     {
@@ -79,13 +76,8 @@ protected:
         return keys;
     }
 
-    SettingsDocument app, project;
     SettingsScope appScope, projectScope;
     HWND dialog = nullptr;
-
-private:
-    SettingsDocument* otherApp_ = &app;  // the run's documents while the test runs
-    SettingsDocument* otherProject_ = &project;
 };
 
 }  // namespace
@@ -113,23 +105,6 @@ TEST_F(PropertyDialog, TemplatesHoldTheirControlsInTabOrder)
         EXPECT_EQ(controls, layout.controls);
         EXPECT_EQ(GetWindowLongA(Item(IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON, BS_DEFPUSHBUTTON);
     }
-}
-
-TEST_F(PropertyDialog, DefaultsOnTheFirstRunKeepTheirBoxAndWriteLevelSix)
-{
-    std::string level;
-    bool checkedAfterClick = false;
-    ModalWatcher watcher("パックレンの設定", IDOK, 20000, [&](HWND shown) {
-        SendDlgItemMessageA(shown, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
-        checkedAfterClick = IsDlgButtonChecked(shown, IDC_LEVEL_ENABLE) == BST_CHECKED;
-        level = TextOf(shown, IDC_LEVEL_TEXT);
-    });
-    EditApplicationDefaults();
-    ASSERT_TRUE(watcher.Wait().found);
-    EXPECT_TRUE(checkedAfterClick);
-    EXPECT_EQ(level, "6");
-    EXPECT_EQ(Keys(app), "1 6 0 ");
-    EXPECT_EQ(Root()->level, 6);
 }
 
 TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStayUnlessMoved)
@@ -260,21 +235,4 @@ TEST_F(PropertyDialog, CancelAfterDraggingChangesNothingAndTheProjectIsRefreshed
     EXPECT_EQ(shown, (std::vector<std::string>{"3", "9", "1"}));
     EXPECT_EQ(Keys(project), "1 2 - -");
     EXPECT_EQ(view.calls, (std::vector<std::string>{"Status 圧縮レベル:2 パスワード:"}));
-}
-
-TEST_F(PropertyDialog, TheEntryDialogStoresItsLevelInTheEntry)
-{
-    project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
-    project.SetValue("PROPERTY", "COMPRESSLEVEL", "5");
-    ProjectNode* file = File(Root(), "C:\\data\\a.txt", "a.txt");
-    ModalWatcher watcher("ファイルの設定", IDOK, 20000, [](HWND window) {
-        SendDlgItemMessageA(window, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
-        Drag(window, 2);
-    });
-    EXPECT_TRUE(EditEntryProperties(file, IDD_ENTRY_SETTINGS, RunEntryDialog));
-    DialogReport report = watcher.Wait();
-    ASSERT_TRUE(report.found);
-    EXPECT_TRUE(report.HasText("5"));  // the project's level, while the box was clear
-    EXPECT_EQ(file->level, 2);
-    EXPECT_EQ(file->password, nullptr);
 }

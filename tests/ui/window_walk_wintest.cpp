@@ -460,10 +460,13 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
 
     // The defaults on the first run write level six; the project's own level, switched on in its
     // dialog, reaches the root and the status bar, and a new project keeps it.
-    ModalWatcher defaults("パックレンの設定", IDOK);
+    // The defaults' level box stays checked when clicked: the application's level always counts.
+    ModalWatcher defaults("パックレンの設定", IDOK, 20000,
+                          [](HWND dialog) { SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0); });
     Command(IDC_APP_SETTINGS);
     ASSERT_TRUE(defaults.Wait().found);
-    EXPECT_EQ(Keys(AppSettings, {"COMPRESSLEVEL"}), "6");
+    EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1 6 0");
+    EXPECT_EQ(ProjectRoot()->level, 6);
     ModalWatcher projectDialog("プロジェクトの設定", IDOK, 20000, [](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
         SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "2");
