@@ -82,31 +82,6 @@ protected:
 
 }  // namespace
 
-// The controls in tab order with the texts of the values loaded, in the dialog's own font.
-TEST_F(PropertyDialog, TemplatesHoldTheirControlsInTabOrder)
-{
-    struct { int id; const char *title, *controls; } layouts[] = {
-        {IDD_APP_SETTINGS, "パックレンの設定", "圧縮率(&C)||6|OK|ｷｬﾝｾﾙ|"},
-        {IDD_PROJECT_SETTINGS, "プロジェクトの設定", "圧縮率(&C)||6|パスワード(&P)||OK|ｷｬﾝｾﾙ|"},
-        {IDD_ENTRY_SETTINGS, "ファイルの設定", "圧縮率(&C)||6|パスワード(&P)||OK|ｷｬﾝｾﾙ|"}};
-    for (const auto& layout : layouts) {
-        Open(layout.id, layout.id == IDD_APP_SETTINGS ? appScope : projectScope);
-        char text[64];
-        GetWindowTextA(dialog, text, sizeof text);
-        EXPECT_STREQ(text, layout.title);
-        LONG frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-        EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & frame, frame) << layout.title;
-        LOGFONTA font = {};
-        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
-        EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
-        std::string controls;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            controls += Text(GetDlgCtrlID(child)) + "|";
-        EXPECT_EQ(controls, layout.controls);
-        EXPECT_EQ(GetWindowLongA(Item(IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON, BS_DEFPUSHBUTTON);
-    }
-}
-
 TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStayUnlessMoved)
 {
     Open(IDD_APP_SETTINGS, appScope);
