@@ -171,6 +171,9 @@ def main():
         print("survived: " + ", ".join(survived))
     if unbuilt:
         print("unbuilt (a broken mutation, not a kill): " + ", ".join(unbuilt))
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(results, f, indent=1, ensure_ascii=False)
     status = 0
     if args.compare:
         with open(args.compare) as f:
@@ -179,9 +182,6 @@ def main():
                  if before.get(r["id"]) == "killed" and r["verdict"] != "killed"]
         print("killed before, not now: " + (", ".join(newly) if newly else "none"))
         status = 1 if newly else 0
-    if args.json:
-        with open(args.json, "w") as f:
-            json.dump(results, f, indent=1, ensure_ascii=False)
     sys.exit(status)
 
 
