@@ -11,6 +11,7 @@ file is put back afterwards whatever happens, Ctrl-C included. Prints a table an
   scripts/mutate.py --check           only that every original text occurs exactly once
   scripts/mutate.py --json out.json   also writes the results
   scripts/mutate.py --compare old.json   marks mutations killed in old.json that survive now
+  scripts/mutate.py --table a.json b.json   prints two runs side by side, runs nothing
 
 Run scripts/setup.sh (and scripts/fuzz.sh once, for build/fuzz) first.
 """
@@ -104,13 +105,36 @@ def locate(mutation):
     return text, ""
 
 
+def print_table(before_path, after_path):
+    """Both runs' verdicts per mutation; 1 when one killed before survives after."""
+    runs = []
+    for path in (before_path, after_path):
+        with open(path) as f:
+            runs.append({r["id"]: r for r in json.load(f)})
+    newly = 0
+    for ident, _path, _original, _replacement, what in MUTATIONS:
+        before, after = (run.get(ident, {}).get("verdict", "-") for run in runs)
+        flag = "  <- killed before" if before == "killed" and after != "killed" else ""
+        newly += bool(flag)
+        print("%-28s %-9s %-9s %s%s" % (ident, before, after, what, flag))
+    for name, run in zip(("before", "after"), runs):
+        verdicts = [r["verdict"] for r in run.values()]
+        print("%s: %d killed, %d survived, %d unbuilt" % (name, verdicts.count("killed"),
+              verdicts.count("survived"), verdicts.count("unbuilt")))
+    print("killed before, not after: %d" % newly)
+    return 1 if newly else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--only", help="comma-separated ids")
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--json")
     parser.add_argument("--compare")
+    parser.add_argument("--table", nargs=2, metavar="JSON")
     args = parser.parse_args()
+    if args.table:
+        sys.exit(print_table(*args.table))
 
     chosen = MUTATIONS
     if args.only:
