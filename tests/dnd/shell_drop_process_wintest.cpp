@@ -27,7 +27,7 @@ ProcessResult DragFiles(POINT to, const std::vector<std::string>& paths, const s
                        std::to_string(to.y) + " --";
     for (const std::string& path : paths)
         line += " \"" + path + "\"";
-    return RunProcess(line, directory);
+    return RunProcess(line, directory, 60000, true);
 }
 
 }  // namespace

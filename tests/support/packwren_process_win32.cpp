@@ -32,7 +32,8 @@ PackwrenSandbox::PackwrenSandbox()
     CopyFileA(BuiltPackwrenPath().c_str(), dir_.Join("packwren.exe").c_str(), FALSE);
 }
 
-ProcessResult RunProcess(const std::string& commandLine, const std::string& directory, unsigned long timeoutMs)
+ProcessResult RunProcess(const std::string& commandLine, const std::string& directory, unsigned long timeoutMs,
+                         bool pump)
 {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -71,7 +72,15 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& dire
             }
         }
     });
-    result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    for (DWORD start = GetTickCount(), elapsed = 0; elapsed < timeoutMs; elapsed = GetTickCount() - start) {
+        if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, timeoutMs - elapsed, pump ? QS_ALLINPUT : 0) ==
+            WAIT_OBJECT_0) {
+            result.finished = true;
+            break;
+        }
+        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageA(&msg);
+    }
     if (!result.finished)
         TerminateProcess(process.hProcess, 99);
     GetExitCodeProcess(process.hProcess, &result.exitCode);

@@ -12,9 +12,11 @@ struct ProcessResult {
     std::string output;
 };
 
-// `commandLine` quoted as the caller wants it; the program is killed after the time.
+// `commandLine` quoted as the caller wants it; the program is killed after the time. With
+// `pump`, this thread dispatches its messages meanwhile, as a file manager's window thread does
+// while another process drags.
 ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,
-                         unsigned long timeoutMs = 60000);
+                         unsigned long timeoutMs = 60000, bool pump = false);
 // The built packwren.exe, and a program beside the test executable, as Windows paths.
 std::string BuiltPackwrenPath();
 std::string BesideTests(const std::string& name);
