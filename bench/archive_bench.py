@@ -88,23 +88,37 @@ def project_entries(folder):
     return walk(folder), files
 
 
+def peak_memory(pid):
+    """The process's own peak resident memory so far, in MiB (0 once it has gone)."""
+    try:
+        with open("/proc/%d/status" % pid) as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024
+    except OSError:
+        pass
+    return 0.0
+
+
 def timed(command, **kwargs):
-    """Runs a command; its wall time in seconds and the peak resident memory of its process tree
-    (Wine's own included) in MiB."""
+    """Runs a command; its wall time in seconds and its process's peak resident memory in MiB
+    (Wine's own included: wine-run.sh and Wine exec into the program's process)."""
     # Output goes to a file, not a pipe: the desktop process that Wine starts for a program's
     # first window inherits its handles and lingers, and a pipe would be timed until it ends.
     with tempfile.TemporaryFile() as output:
         start = time.perf_counter()
         process = subprocess.Popen(command, stdout=output, stderr=subprocess.STDOUT, **kwargs)
-        _, status, usage = os.wait4(process.pid, 0)
+        peak = 0.0
+        while process.poll() is None:
+            peak = max(peak, peak_memory(process.pid))
+            time.sleep(0.02)
         elapsed = time.perf_counter() - start
-        process.returncode = os.waitstatus_to_exitcode(status)
         if process.returncode != 0:
             output.seek(0)
             program = command[1] if command[0] == WINE_RUN else command[0]
             raise RuntimeError("%s failed (%d): %s" % (program, process.returncode,
                                                       output.read()[-1000:]))
-    return elapsed, usage.ru_maxrss / 1024
+    return elapsed, peak
 
 
 def check_sizes(archive, sizes_file, files):
