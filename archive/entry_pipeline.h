@@ -8,6 +8,7 @@
 
 #include "archive/archive_options.h"
 #include "archive/parallel_deflate.h"
+#include "archive/zip_aes.h"
 #include "archive/zip_writer.h"
 #include "core/file_io.h"
 
@@ -33,6 +34,9 @@ struct ArchiveItem {
     // Filled in while its data is read (on a worker; the hand-over orders it before the writer).
     SourceFileInfo info;
     uint32_t prepassCrc = 0;  // traditional encryption's header needs the CRC before the data
+    // AES: the salt is drawn as the item is added, in order; the keys are derived on the worker.
+    ZipAesKeys aesKeys;
+    bool aesKeysReady = false;
 };
 
 // Where each item comes back, on the pipeline owner's thread and in the order of Add: `code` is 0

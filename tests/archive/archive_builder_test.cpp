@@ -723,10 +723,10 @@ TEST_F(ArchiveBuild, EveryNumberOfThreadsWritesTheSameBytes)
     tree.File(big, "noise", Source("noise", noise), 9);
     tree.File(big, "text-pw", dir.Join("text"), 1, "pw");
     tree.File(tree.Root(), "small", Source("small", "abc"));
-    tree.File(tree.Root(), "noise-pw", dir.Join("noise"), 6, "pw");
+    tree.File(tree.Root(), "noise-pw", dir.Join("noise"), 6, "other");
     tree.File(tree.Root(), "empty", Source("empty", ""), 6);
     const std::vector<std::string> names{"big/text", "big/noise", "big/text-pw", "small", "noise-pw", "empty"};
-    PasswordMap passwords{{"big/text-pw", "pw"}, {"noise-pw", "pw"}};
+    PasswordMap passwords{{"big/text-pw", "pw"}, {"noise-pw", "other"}};
     for (int encryption : {0, 1}) {
         std::string first;
         for (int threads : {1, 2, 8}) {
