@@ -218,12 +218,14 @@ void EntryPipeline::Finish()
     Settle();
 }
 
-// Reports the front item. An abort that came meanwhile stops the pipeline here, between items.
-bool EntryPipeline::Report(int code)
+// Reports the front item, and forgets it unless a worker may still be reading its file. An
+// abort that came meanwhile stops the pipeline here, between items.
+bool EntryPipeline::Report(int code, bool forget)
 {
-    ArchiveItem item = std::move(items_.front());
-    items_.pop_front();
-    if (!reporter_->ItemDone(item, code) || g_abort) {
+    bool keep = reporter_->ItemDone(items_.front(), code);
+    if (forget)
+        items_.pop_front();
+    if (!keep || g_abort) {
         stopped_ = true;
         quiet_ = true;
     }
@@ -241,7 +243,7 @@ void EntryPipeline::Settle()
 void EntryPipeline::Stopped()
 {
     if (!stopped_ && !quiet_ && !items_.empty() && items_.front().write)
-        Report(ZIP_ABORTED);
+        Report(ZIP_ABORTED, false);  // kept until the engine's workers are gone
     stopped_ = true;
 }
 
@@ -310,8 +312,9 @@ bool EntryPipeline::EndEntry(const DeflateResult& result)
             zipSetNextEntryAesKeys(handle_, nullptr);  // unused when it failed before opening
         }
     }
+    // After these the engine stops, perhaps while a worker still reads on in the file.
     bool last = result.status == DeflateStatus::kAborted || result.status == DeflateStatus::kNoMemory;
-    if (Report(code) && !last)
+    if (Report(code, !last) && !last)
         Settle();
     if (last) {
         stopped_ = true;

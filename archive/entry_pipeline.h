@@ -69,7 +69,7 @@ private:
     bool BeginEntry(const DeflateResult& known) override;
     bool WriteData(const void* data, size_t size) override;
     bool EndEntry(const DeflateResult& result) override;
-    bool Report(int code);
+    bool Report(int code, bool forget = true);
     void Settle();
     void Stopped();
 
