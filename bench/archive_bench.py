@@ -7,6 +7,8 @@ files, one of them incompressible. For each, in one run on this machine:
     processor) and with -t 1;
   - the floor: deflate_floor.exe under Wine, which reads every file and raw-deflates it with the
     same zlib at level 6 in one stream per file on one thread, and writes nothing;
+  - as many floors at once as there are logical processors, each on the whole corpus: the time
+    per corpus is the best any parallel build can hope for under the machine's load of the moment;
   - Info-ZIP zip -6, natively.
 Prints the times (median and best of the rounds, the tools taking turns), the ratios (median of
 the rounds' own ratios), the peak memory of each packwren run, and checks that all threads take no
@@ -166,6 +168,18 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
         return timed([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL),
                       pwp.windows_path(sizes)], cwd=work)
 
+    def floors_side_by_side():
+        # As many floors at once as there are logical processors: the time per corpus is the
+        # most any split of one corpus over every core can hope for, under the load of the moment.
+        count = os.cpu_count()
+        start = time.perf_counter()
+        runs = [subprocess.Popen([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL)],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT, cwd=work)
+                for _ in range(count)]
+        if any(run.wait() != 0 for run in runs):
+            raise RuntimeError("deflate_floor failed")
+        return (time.perf_counter() - start) / count, 0.0
+
     def infozip():
         if os.path.exists(native_zip):
             os.remove(native_zip)
@@ -173,7 +187,7 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
                      cwd=os.path.dirname(folder))
 
     tools = {"all": lambda: build("all"), "one": lambda: build("one"), "floor": floor,
-             "zip": infozip}
+             "side": floors_side_by_side, "zip": infozip}
     floor()  # warms the page cache and Wine
     times = {tool: [] for tool in tools}
     memory = {tool: 0.0 for tool in tools}
@@ -189,10 +203,13 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
     per_round = lambda a, b: statistics.median(x / y for x, y in zip(times[a], times[b]))
     print("%s: %d files, %.1f MB" % (label, len(files), total / 1e6))
     names = {"all": "packwren, all threads", "one": "packwren -t 1", "floor": "floor (1 thread)",
-             "zip": "Info-ZIP zip -6 (native)"}
+             "side": "floors side by side", "zip": "Info-ZIP zip -6 (native)"}
     for tool in tools:
-        print("  %-25s median %7.3f s   best %7.3f s   peak %6.1f MiB"
-              % (names[tool], statistics.median(times[tool]), min(times[tool]), memory[tool]))
+        peak = "%6.1f MiB" % memory[tool] if memory[tool] else "-"
+        print("  %-25s median %7.3f s   best %7.3f s   peak %s"
+              % (names[tool], statistics.median(times[tool]), min(times[tool]), peak))
+    print("  floors side by side/floor %.3f: what every core gives at this load (all/side %.3f)"
+          % (per_round("side", "floor"), per_round("all", "side")))
     ratio = per_round("all", "floor")
     rounds_text = " ".join("%.3f" % (a / f) for a, f in zip(times["all"], times["floor"]))
     print("  all/floor %.3f (%s %.2f; rounds %s)   one/floor %.3f   all/zip %.3f   all/one %.3f"
