@@ -6,6 +6,9 @@
 #include <mutex>
 #include <vector>
 
+#include "archive/zip_crypt.h"
+#include "core/text_utf8.h"
+
 namespace {
 
 constexpr size_t kCopyBufferSize = 64 * 1024;
@@ -26,7 +29,7 @@ int DataCode(int code)
 // on a worker, so the walk never waits for the disk; what fails is kept in the item.
 class ItemSource : public DeflateSource {
 public:
-    ItemSource(ArchiveItem* item, bool prepass) : item_(item), prepass_(prepass) {}
+    ItemSource(ArchiveItem* item, bool prepass, bool aes) : item_(item), prepass_(prepass), aes_(aes) {}
     ~ItemSource() override
     {
         if (file_ != kInvalidFile)
@@ -51,11 +54,17 @@ private:
 
     bool Open()
     {
+        // By path, not from the handle: under Wine that query costs several server calls.
         if (!ReadSourceFileInfo(item_->sourcePath.c_str(), &item_->info))
             return Fail(ZIP_SOURCENOTFOUND);
         file_ = OpenSourceFile(item_->sourcePath.c_str());
         if (file_ == kInvalidFile)
             return Fail(ZIP_SOURCEINUSE);
+        // The derivation takes milliseconds; a password without a UTF-8 spelling is left to the
+        // writer, which refuses it.
+        std::string password;
+        if (aes_ && Cp932ToUtf8(item_->password.c_str(), &password))
+            item_->aesKeysReady = DeriveZipAesKeys(password, &item_->aesKeys);
         if (!prepass_)
             return true;
         std::vector<unsigned char> buffer(kCopyBufferSize);
@@ -69,8 +78,14 @@ private:
 
     ArchiveItem* item_;
     bool prepass_;
+    bool aes_;
     FileHandle file_ = kInvalidFile;
 };
+
+bool UsesAes(const ArchiveItem& item, const ArchiveOptions& options)
+{
+    return !item.password.empty() && options.encryption == 1;
+}
 
 bool UsesPrepass(const ArchiveItem& item, const ArchiveOptions& options)
 {
@@ -183,9 +198,14 @@ bool EntryPipeline::Add(ArchiveItem item)
         added.write = false;
         added.code = Z_STREAM_ERROR;
     }
+    bool aes = added.write && UsesAes(added, options_);
+    if (aes && !ZipRandomBytes(added.aesKeys.salt, kZipAesSaltSize)) {
+        added.write = false;
+        added.code = ZIP_INTERNALERROR;  // as the writer says it
+    }
     if (!added.write)
         Settle();
-    else if (!engine_->Add(std::make_unique<ItemSource>(&added, UsesPrepass(added, options_)),
+    else if (!engine_->Add(std::make_unique<ItemSource>(&added, UsesPrepass(added, options_), aes),
                            added.level))
         Stopped();
     return !stopped_;
@@ -198,12 +218,14 @@ void EntryPipeline::Finish()
     Settle();
 }
 
-// Reports the front item. An abort that came meanwhile stops the pipeline here, between items.
-bool EntryPipeline::Report(int code)
+// Reports the front item, and forgets it unless a worker may still be reading its file. An
+// abort that came meanwhile stops the pipeline here, between items.
+bool EntryPipeline::Report(int code, bool forget)
 {
-    ArchiveItem item = std::move(items_.front());
-    items_.pop_front();
-    if (!reporter_->ItemDone(item, code) || g_abort) {
+    bool keep = reporter_->ItemDone(items_.front(), code);
+    if (forget)
+        items_.pop_front();
+    if (!keep || g_abort) {
         stopped_ = true;
         quiet_ = true;
     }
@@ -221,7 +243,7 @@ void EntryPipeline::Settle()
 void EntryPipeline::Stopped()
 {
     if (!stopped_ && !quiet_ && !items_.empty() && items_.front().write)
-        Report(ZIP_ABORTED);
+        Report(ZIP_ABORTED, false);  // kept until the engine's workers are gone
     stopped_ = true;
 }
 
@@ -238,6 +260,8 @@ bool EntryPipeline::BeginEntry(const DeflateResult& known)
     fileInfo.dosDate = item.info.dosDateTime;
     fileInfo.external_fa = item.info.attributes;
     int zip64 = zipEntryNeedsZip64(item.info.size, method, password != nullptr);
+    if (item.aesKeysReady)
+        zipSetNextEntryAesKeys(handle_, &item.aesKeys);
     entryCode_ = zipOpenNewFileInZip3_64(handle_, item.name.c_str(), &fileInfo, nullptr, 0, nullptr,
                                          0, nullptr, method, known.stored ? 0 : item.level, 1,
                                          -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, password,
@@ -279,13 +303,18 @@ bool EntryPipeline::EndEntry(const DeflateResult& result)
     opened_ = false;
     // Longer than one block and not shrunk: stored instead, read again as its data has gone by.
     if (code == ZIP_OK && !result.stored && item.level != 0 && result.packedSize >= result.size) {
-        code = zipRemoveLastFile(handle_) == 0
-                   ? AddFileToArchive(handle_, item.sourcePath.c_str(), item.name.c_str(), 0,
-                                      PasswordOf(item), options_)
-                   : ZIP_ERRNO;
+        code = ZIP_ERRNO;
+        if (zipRemoveLastFile(handle_) == 0) {
+            // The salt drawn for it: no draw of random bytes depends on timing.
+            zipSetNextEntryAesKeys(handle_, item.aesKeysReady ? &item.aesKeys : nullptr);
+            code = AddFileToArchive(handle_, item.sourcePath.c_str(), item.name.c_str(), 0,
+                                    PasswordOf(item), options_);
+            zipSetNextEntryAesKeys(handle_, nullptr);  // unused when it failed before opening
+        }
     }
+    // After these the engine stops, perhaps while a worker still reads on in the file.
     bool last = result.status == DeflateStatus::kAborted || result.status == DeflateStatus::kNoMemory;
-    if (Report(code) && !last)
+    if (Report(code, !last) && !last)
         Settle();
     if (last) {
         stopped_ = true;

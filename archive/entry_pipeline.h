@@ -8,6 +8,7 @@
 
 #include "project/archive_options.h"
 #include "archive/parallel_deflate.h"
+#include "archive/zip_aes.h"
 #include "archive/zip_writer.h"
 #include "core/file_io.h"
 
@@ -33,6 +34,9 @@ struct ArchiveItem {
     // Filled in while its data is read (on a worker; the hand-over orders it before the writer).
     SourceFileInfo info;
     uint32_t prepassCrc = 0;  // traditional encryption's header needs the CRC before the data
+    // AES: the salt is drawn as the item is added, in order; the keys are derived on the worker.
+    ZipAesKeys aesKeys;
+    bool aesKeysReady = false;
 };
 
 // Where each item comes back, on the pipeline owner's thread and in the order of Add: `code` is 0
@@ -65,7 +69,7 @@ private:
     bool BeginEntry(const DeflateResult& known) override;
     bool WriteData(const void* data, size_t size) override;
     bool EndEntry(const DeflateResult& result) override;
-    bool Report(int code);
+    bool Report(int code, bool forget = true);
     void Settle();
     void Stopped();
 

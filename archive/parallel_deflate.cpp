@@ -19,6 +19,10 @@ constexpr int kNoStream = -2;  // a worker's stream level before its first block
 struct Entry {
     std::unique_ptr<DeflateSource> source;
     int level = 0;
+    uint64_t index = 0;       // in the order of Add
+    uint64_t blocksRead = 0;
+    bool reading = false;     // a worker is reading it: one at a time, in order
+    bool finished = false;    // read to its end
     bool begun = false;
     std::vector<unsigned char> tail;  // the last 32 KiB read: the next block's dictionary
     int carry = -1;                   // the byte read ahead to see whether the input ended
@@ -40,7 +44,7 @@ struct Block {
     uint32_t crc = 0;
 };
 
-// Fills the block from the source. Only one worker reads at a time, so the entry's read state is
+// Fills the block from the source. Only one worker reads an entry at a time, so its read state is
 // its own while it does.
 void ReadBlock(Entry& entry, Block& block, size_t blockSize)
 {
@@ -156,15 +160,22 @@ struct ParallelDeflate::State {
     std::mutex mutex;
     std::condition_variable workReady;  // a block may be read, or stop
     std::condition_variable blockDone;  // a block is compressed, or abort
-    std::deque<Entry> unread;           // entries not read to their end, in order
-    bool reading = false;               // a worker is reading the front entry
-    uint64_t nextRead = 0;              // sequence number of the next block read
-    uint64_t nextHandOver = 0;
-    std::map<uint64_t, std::unique_ptr<Block>> done;
+    // Entries not yet read to their end, in order (finished ones leave from the front). Workers
+    // read different entries at once: opening and reading small files is much of their cost.
+    std::deque<Entry> unread;
+    uint64_t entriesAdded = 0;
+    size_t inFlight = 0;  // blocks taken for reading and not yet handed over
+    using Key = std::pair<uint64_t, uint64_t>;  // entry, block
+    Key nextHandOver{0, 0};
+    std::map<Key, std::unique_ptr<Block>> done;
     std::vector<std::unique_ptr<Block>> spare;
     bool stopping = false;
     std::atomic<bool> abort{false};
     std::vector<std::thread> workers;
+    // Waking a thread costs a system call (under Wine a server round trip), so only a thread that
+    // waits, and only for what it waits for, is woken.
+    int idleWorkers = 0;
+    bool ownerWaiting = false;
 
     // The owner's side.
     size_t outstanding = 0;  // entries added and not yet ended at the sink
@@ -172,10 +183,28 @@ struct ParallelDeflate::State {
     bool inEntry = false;    // begun at the sink and not yet ended
     DeflateResult current;
 
-    bool CanRead() const
+    // The entry a worker may read a block of next, or null. The first entry not read to its end
+    // may take the last free slot; the ones after it leave that slot to it, so the block the
+    // owner waits for can always be read.
+    Entry* Readable()
     {
-        return !abort && !reading && !unread.empty() && nextRead - nextHandOver < maxBlocks;
+        if (abort)
+            return nullptr;
+        bool first = true;
+        for (Entry& entry : unread) {
+            if (entry.finished)
+                continue;
+            if (inFlight + (first ? 0 : 1) >= maxBlocks)
+                return nullptr;
+            if (!entry.reading)
+                return &entry;
+            first = false;
+        }
+        return nullptr;
     }
+    bool CanRead() { return Readable() != nullptr; }
+    // Under the lock: whether a waiting worker has something to read.
+    bool WorkerToWake() { return idleWorkers > 0 && CanRead(); }
 
     void Work();
     bool HandOver(bool wait);
@@ -188,15 +217,19 @@ void ParallelDeflate::State::Work()
     for (;;) {
         std::unique_ptr<Block> block;
         Entry* entry = nullptr;
-        uint64_t sequence = 0;
+        Key key;
         {
             std::unique_lock<std::mutex> lock(mutex);
+            ++idleWorkers;
             workReady.wait(lock, [this] { return stopping || CanRead(); });
+            --idleWorkers;
             if (stopping)
                 return;
-            reading = true;
-            sequence = nextRead++;
-            entry = &unread.front();  // a deque keeps its elements in place as others are added
+            // A deque keeps its elements in place as others are added or leave from the front.
+            entry = Readable();
+            entry->reading = true;
+            key = Key(entry->index, entry->blocksRead++);
+            ++inFlight;
             if (spare.empty()) {
                 block = std::make_unique<Block>();
             } else {
@@ -206,23 +239,30 @@ void ParallelDeflate::State::Work()
         }
         ReadBlock(*entry, *block, blockSize);
         std::unique_ptr<DeflateSource> finished;
+        bool wake;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            reading = false;
+            entry->reading = false;
             if (block->last) {
                 finished = std::move(entry->source);
-                unread.pop_front();
+                entry->finished = true;
             }
+            while (!unread.empty() && unread.front().finished)
+                unread.pop_front();
+            wake = WorkerToWake();
         }
-        workReady.notify_one();
+        if (wake)
+            workReady.notify_one();
         finished.reset();  // closes a file outside the lock
         if (!abort)
             compressor.Compress(*block);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            done[sequence] = std::move(block);
+            done[key] = std::move(block);
+            wake = ownerWaiting && key == nextHandOver;
         }
-        blockDone.notify_one();
+        if (wake)
+            blockDone.notify_one();
     }
 }
 
@@ -234,8 +274,11 @@ bool ParallelDeflate::State::HandOver(bool wait)
     {
         std::unique_lock<std::mutex> lock(mutex);
         auto ready = [this] { return abort || done.count(nextHandOver) != 0; };
-        if (wait)
+        if (wait) {
+            ownerWaiting = true;
             blockDone.wait(lock, ready);
+            ownerWaiting = false;
+        }
         if (!abort && ready()) {
             block = std::move(done[nextHandOver]);
             done.erase(nextHandOver);
@@ -252,16 +295,21 @@ bool ParallelDeflate::State::HandOver(bool wait)
         return false;
     }
     bool keep = Deliver(*block);
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        ++nextHandOver;
+        --inFlight;
+        nextHandOver = block->last ? Key(nextHandOver.first + 1, 0)
+                                   : Key(nextHandOver.first, nextHandOver.second + 1);
         spare.push_back(std::move(block));
         if (!keep) {  // the sink's refusal stops the workers as an abort does
             stopped = true;
             abort = true;
         }
+        wake = WorkerToWake();
     }
-    workReady.notify_one();
+    if (wake)
+        workReady.notify_one();
     return keep;
 }
 
@@ -330,15 +378,19 @@ bool ParallelDeflate::Add(std::unique_ptr<DeflateSource> source, int level)
     State& s = *state_;
     if (s.stopped)
         return false;
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         Entry entry;
         entry.source = std::move(source);
         entry.level = level;
+        entry.index = s.entriesAdded++;
         s.unread.push_back(std::move(entry));
+        wake = s.WorkerToWake();
     }
     ++s.outstanding;
-    s.workReady.notify_one();
+    if (wake)
+        s.workReady.notify_one();
     while (s.HandOver(s.outstanding > s.maxEntries)) {
     }
     return !s.stopped;

@@ -55,10 +55,11 @@ public:
 
 // One logical processor's worth of workers each, at least two.
 int DefaultDeflateThreads();
-// From 128 KiB to 1 MiB the output of text at level 6 grows by 0.01% to 0.0003% and the
-// processor time by no more than the noise (bench/parallel_deflate_bench.py --blocks); 256 KiB
-// keeps the blocks in flight to a few MiB and still splits a file of half a MiB over two cores.
-constexpr size_t kDeflateBlockSize = 256 * 1024;
+// From 128 KiB to 1 MiB the output of text at level 6 grows by 0.01% to 0.0003%. Each block
+// costs hand-overs between threads, which under Wine are server calls: with two threads a 50 MB
+// text took 0.74 s in 1 MiB blocks against 0.95 s in 256 KiB ones (bench/parallel_deflate_bench.py
+// --wine --blocks), and the blocks in flight still take only about 2 MiB each.
+constexpr size_t kDeflateBlockSize = 1024 * 1024;
 
 struct ParallelDeflateSettings {
     int threads = DefaultDeflateThreads();

@@ -7,16 +7,27 @@ constexpr unsigned kIterations = 1000;
 constexpr size_t kKeySize = 32;
 }  // namespace
 
+bool DeriveZipAesKeys(const std::string& password, ZipAesKeys* keys)
+{
+    return DerivePbkdf2Sha1(password, keys->salt, kZipAesSaltSize, kIterations, keys->derived,
+                            sizeof keys->derived);
+}
+
 bool ZipAesCipher::Start(const std::string& password, const unsigned char salt[kZipAesSaltSize],
                          unsigned char verifier[kZipAesVerifierSize])
 {
-    // Encryption key, authentication key, verifier: in that order from one derivation.
-    unsigned char keys[2 * kKeySize + kZipAesVerifierSize];
-    if (!DerivePbkdf2Sha1(password, salt, kZipAesSaltSize, kIterations, keys, sizeof keys))
-        return false;
-    bool ok = aes_.SetKey(keys) && hmac_.Start(keys + kKeySize, kKeySize);
-    memcpy(verifier, keys + 2 * kKeySize, kZipAesVerifierSize);
-    memset(keys, 0, sizeof keys);
+    ZipAesKeys keys;
+    memcpy(keys.salt, salt, kZipAesSaltSize);
+    bool ok = DeriveZipAesKeys(password, &keys) && Start(keys, verifier);
+    memset(keys.derived, 0, sizeof keys.derived);
+    return ok;
+}
+
+bool ZipAesCipher::Start(const ZipAesKeys& keys, unsigned char verifier[kZipAesVerifierSize])
+{
+    const unsigned char* derived = keys.derived;
+    bool ok = aes_.SetKey(derived) && hmac_.Start(derived + kKeySize, kKeySize);
+    memcpy(verifier, derived + 2 * kKeySize, kZipAesVerifierSize);
     memset(counter_, 0, sizeof counter_);
     streamUsed_ = sizeof stream_;
     return ok;

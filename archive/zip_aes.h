@@ -51,6 +51,15 @@ constexpr size_t kZipAesMacSize = 10;
 // What an AES entry's data holds beyond the (compressed) data itself.
 constexpr size_t kZipAesOverhead = kZipAesSaltSize + kZipAesVerifierSize + kZipAesMacSize;
 
+// An entry's salt and what the password derives from it (1000 rounds of PBKDF2-HMAC-SHA1): the
+// encryption key, the authentication key and the password verifier, in that order.
+struct ZipAesKeys {
+    unsigned char salt[kZipAesSaltSize] = {};
+    unsigned char derived[2 * 32 + kZipAesVerifierSize] = {};
+};
+// Fills `keys->derived` from the UTF-8 `password` and `keys->salt`. False when the platform failed.
+bool DeriveZipAesKeys(const std::string& password, ZipAesKeys* keys);
+
 // One entry's encryption or decryption: keys from the password and the salt, AES-CTR with a
 // little-endian counter from 1, HMAC-SHA1 over the encrypted bytes. Every call returns false
 // when the platform failed; the entry must then be given up.
@@ -59,6 +68,8 @@ public:
     // `password` is UTF-8. Puts the password verifier into `verifier`.
     bool Start(const std::string& password, const unsigned char salt[kZipAesSaltSize],
                unsigned char verifier[kZipAesVerifierSize]);
+    // The same from keys derived already.
+    bool Start(const ZipAesKeys& keys, unsigned char verifier[kZipAesVerifierSize]);
     // In place, in pieces of any size.
     bool Encrypt(unsigned char* data, size_t size);
     bool Decrypt(unsigned char* data, size_t size);

@@ -88,6 +88,12 @@ public:
     int Finish(const char* comment);
     int32_t LastGain() const { return lastGain_; }
     void SetOptions(const ArchiveOptions& options) { options_ = options; }
+    void SetNextKeys(const ZipAesKeys* keys)
+    {
+        if (keys != nullptr)
+            nextKeys_ = *keys;
+        haveNextKeys_ = keys != nullptr;
+    }
 
 private:
     uint64_t Position() const { return bufferStart_ + buffered_; }
@@ -131,6 +137,8 @@ private:
     std::vector<unsigned char> localHeader_;
     ArchiveOptions options_;
     ZipAesCipher aes_;  // the open entry's, when it is an AES entry
+    ZipAesKeys nextKeys_;  // derived elsewhere for the next entry
+    bool haveNextKeys_ = false;
     int32_t lastGain_ = 0;
 
     // One compressor for the whole archive, reset per entry rather than reallocated.
@@ -279,6 +287,8 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
                       int memLevel, int strategy, const char* password, unsigned long crc,
                       int zip64)
 {
+    bool haveKeys = haveNextKeys_;
+    haveNextKeys_ = false;  // for this call only, whatever comes of it
     if (failed_)
         return ZIP_ERRNO;
     if (entry_.open) {
@@ -327,8 +337,15 @@ int Archive::OpenFile(const char* name, const zip_fileinfo* info, const void* ex
     ZipCryptKeys keys(encrypted && !aes ? password : "");
     if (aes) {
         cryptHeaderSize = kZipAesSaltSize + kZipAesVerifierSize;
-        if (!ZipRandomBytes(cryptHeader, kZipAesSaltSize) ||
-            !aes_.Start(utf8Password, cryptHeader, cryptHeader + kZipAesSaltSize))
+        bool started;
+        if (haveKeys) {
+            memcpy(cryptHeader, nextKeys_.salt, kZipAesSaltSize);
+            started = aes_.Start(nextKeys_, cryptHeader + kZipAesSaltSize);
+        } else {
+            started = ZipRandomBytes(cryptHeader, kZipAesSaltSize) &&
+                      aes_.Start(utf8Password, cryptHeader, cryptHeader + kZipAesSaltSize);
+        }
+        if (!started)
             return ZIP_INTERNALERROR;
     } else if (encrypted) {
         cryptHeaderSize = kZipCryptHeaderSize;
@@ -617,6 +634,14 @@ int zipEntryNeedsZip64(uint64_t size, int method, int encrypted)
     if (encrypted != 0)
         worst += kZipAesOverhead;
     return worst > kMaxClassicSize ? 1 : 0;
+}
+
+int zipSetNextEntryAesKeys(zipFile file, const ZipAesKeys* keys)
+{
+    if (file == nullptr)
+        return ZIP_PARAMERROR;
+    AsArchive(file)->SetNextKeys(keys);
+    return ZIP_OK;
 }
 
 int zipSetArchiveOptions(zipFile file, const ArchiveOptions* options)

@@ -96,6 +96,13 @@ zipFile zipOpen2(const char* pathname, int append, const char** globalcomment,
 // not convert fails the entry with ZIP_BADTEXT and leaves no trace. `verify` is not the writer's.
 int zipSetArchiveOptions(zipFile file, const ArchiveOptions* options);
 
+// For the next zipOpenNewFileInZip call only: when it opens an AES entry, that entry takes its
+// salt and keys from `keys` (DeriveZipAesKeys, from the same password) instead of drawing a salt
+// and deriving them itself, so that the derivation can run on another thread beforehand. Null
+// takes back keys given before.
+struct ZipAesKeys;
+int zipSetNextEntryAesKeys(zipFile file, const ZipAesKeys* keys);
+
 // Starts an entry; an entry still open is closed first (see above for a broken one). `method` is
 // 0 (stored) or Z_DEFLATED. With `raw` 0 the writer compresses (`windowBits` negative: raw
 // deflate); the compressor is set up before anything is written, so a level, memLevel or strategy

@@ -7,6 +7,8 @@ files, one of them incompressible. For each, in one run on this machine:
     processor) and with -t 1;
   - the floor: deflate_floor.exe under Wine, which reads every file and raw-deflates it with the
     same zlib at level 6 in one stream per file on one thread, and writes nothing;
+  - as many floors at once as there are logical processors, each on the whole corpus: the time
+    per corpus is the best any parallel build can hope for under the machine's load of the moment;
   - Info-ZIP zip -6, natively.
 Prints the times (median and best of the rounds, the tools taking turns), the ratios (median of
 the rounds' own ratios), the peak memory of each packwren run, and checks that all threads take no
@@ -88,23 +90,37 @@ def project_entries(folder):
     return walk(folder), files
 
 
+def peak_memory(pid):
+    """The process's own peak resident memory so far, in MiB (0 once it has gone)."""
+    try:
+        with open("/proc/%d/status" % pid) as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024
+    except OSError:
+        pass
+    return 0.0
+
+
 def timed(command, **kwargs):
-    """Runs a command; its wall time in seconds and the peak resident memory of its process tree
-    (Wine's own included) in MiB."""
+    """Runs a command; its wall time in seconds and its process's peak resident memory in MiB
+    (Wine's own included: wine-run.sh and Wine exec into the program's process)."""
     # Output goes to a file, not a pipe: the desktop process that Wine starts for a program's
     # first window inherits its handles and lingers, and a pipe would be timed until it ends.
     with tempfile.TemporaryFile() as output:
         start = time.perf_counter()
         process = subprocess.Popen(command, stdout=output, stderr=subprocess.STDOUT, **kwargs)
-        _, status, usage = os.wait4(process.pid, 0)
+        peak = 0.0
+        while process.poll() is None:
+            peak = max(peak, peak_memory(process.pid))
+            time.sleep(0.02)
         elapsed = time.perf_counter() - start
-        process.returncode = os.waitstatus_to_exitcode(status)
         if process.returncode != 0:
             output.seek(0)
             program = command[1] if command[0] == WINE_RUN else command[0]
             raise RuntimeError("%s failed (%d): %s" % (program, process.returncode,
                                                       output.read()[-1000:]))
-    return elapsed, usage.ru_maxrss / 1024
+    return elapsed, peak
 
 
 def check_sizes(archive, sizes_file, files):
@@ -152,6 +168,18 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
         return timed([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL),
                       pwp.windows_path(sizes)], cwd=work)
 
+    def floors_side_by_side():
+        # As many floors at once as there are logical processors: the time per corpus is the
+        # most any split of one corpus over every core can hope for, under the load of the moment.
+        count = os.cpu_count()
+        start = time.perf_counter()
+        runs = [subprocess.Popen([WINE_RUN, floor_exe, pwp.windows_path(listing), str(LEVEL)],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT, cwd=work)
+                for _ in range(count)]
+        if any(run.wait() != 0 for run in runs):
+            raise RuntimeError("deflate_floor failed")
+        return (time.perf_counter() - start) / count, 0.0
+
     def infozip():
         if os.path.exists(native_zip):
             os.remove(native_zip)
@@ -159,7 +187,7 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
                      cwd=os.path.dirname(folder))
 
     tools = {"all": lambda: build("all"), "one": lambda: build("one"), "floor": floor,
-             "zip": infozip}
+             "side": floors_side_by_side, "zip": infozip}
     floor()  # warms the page cache and Wine
     times = {tool: [] for tool in tools}
     memory = {tool: 0.0 for tool in tools}
@@ -175,10 +203,13 @@ def run_corpus(label, folder, work, exe, floor_exe, rounds):
     per_round = lambda a, b: statistics.median(x / y for x, y in zip(times[a], times[b]))
     print("%s: %d files, %.1f MB" % (label, len(files), total / 1e6))
     names = {"all": "packwren, all threads", "one": "packwren -t 1", "floor": "floor (1 thread)",
-             "zip": "Info-ZIP zip -6 (native)"}
+             "side": "floors side by side", "zip": "Info-ZIP zip -6 (native)"}
     for tool in tools:
-        print("  %-25s median %7.3f s   best %7.3f s   peak %6.1f MiB"
-              % (names[tool], statistics.median(times[tool]), min(times[tool]), memory[tool]))
+        peak = "%6.1f MiB" % memory[tool] if memory[tool] else "-"
+        print("  %-25s median %7.3f s   best %7.3f s   peak %s"
+              % (names[tool], statistics.median(times[tool]), min(times[tool]), peak))
+    print("  floors side by side/floor %.3f: what every core gives at this load (all/side %.3f)"
+          % (per_round("side", "floor"), per_round("all", "side")))
     ratio = per_round("all", "floor")
     rounds_text = " ".join("%.3f" % (a / f) for a, f in zip(times["all"], times["floor"]))
     print("  all/floor %.3f (%s %.2f; rounds %s)   one/floor %.3f   all/zip %.3f   all/one %.3f"
