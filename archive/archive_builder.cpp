@@ -213,13 +213,12 @@ public:
     bool ItemDone(const ArchiveItem& item, int code) override
     {
         if (!item.write && item.code == 0)  // the end of a folder
-            return failedFolders_.empty() || failedFolders_.back() != item.folder;
+            return item.folder != failedFolder_;
         ++files;
         if (code != ZIP_OK) {
             LogFileError(reporter_, code, item.name.c_str(), item.sourcePath.c_str());
             failed = true;
-            if (failedFolders_.empty() || failedFolders_.back() != item.folder)
-                failedFolders_.push_back(item.folder);
+            failedFolder_ = item.folder;
         } else if (g_options.verify == 1) {
             g_written.push_back({item.name, item.password});
         }
@@ -229,9 +228,9 @@ public:
 
 private:
     BuildReporter* reporter_;
-    // The walk goes on only to the end of the first folder with a failed file; its serial is the
-    // last here.
-    std::vector<uint64_t> failedFolders_;
+    // The folder of the file that failed last: the build stops where its list ends (a later
+    // failure lies inside it, so its folder's list ends first).
+    uint64_t failedFolder_ = UINT64_MAX;
 };
 
 constexpr size_t kStopped = SIZE_MAX;

@@ -70,10 +70,10 @@ private:
         std::vector<unsigned char> buffer(kCopyBufferSize);
         unsigned long crc = 0;
         int code = ComputeFileCrc(file_, buffer.data(), buffer.size(), &crc);
-        if (code == 0 && !RewindFile(file_))
-            code = -1;
+        if (code == ZIP_OK && !RewindFile(file_))
+            code = ZIP_ERRNO;
         item_->prepassCrc = static_cast<uint32_t>(crc);
-        return code == 0 || Fail(code == -1 ? ZIP_ERRNO : code);
+        return code == ZIP_OK || Fail(code);  // a read error's -1 is ZIP_ERRNO
     }
 
     ArchiveItem* item_;

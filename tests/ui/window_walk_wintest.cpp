@@ -466,24 +466,22 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     SendMessageA(GetParent(list), WM_COMMAND, IDC_NEW_FOLDER, 0);
     TypeLabel(list, LVM_GETEDITCONTROL, "金庫");
     ASSERT_GE(Row("金庫"), 0);
-    ModalWatcher folderDialog("ファイルの設定", IDOK, 20000, [](HWND dialog) {
-        SendDlgItemMessageA(dialog, IDC_PASSWORD_ENABLE, BM_CLICK, 0, 0);
-        SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "鍵123");
-    });
-    SelectRows({"金庫"});
-    RightClick(list, RowPoint("金庫"), 'p');
-    ASSERT_TRUE(folderDialog.Wait().found);
+    // Ticks `box` in the row's property dialog and types `text` beside it.
+    auto setProperty = [&](const char* row, int box, int edit, const char* text) {
+        ModalWatcher dialog("ファイルの設定", IDOK, 20000, [=](HWND found) {
+            SendDlgItemMessageA(found, box, BM_CLICK, 0, 0);
+            SetDlgItemTextA(found, edit, text);
+        });
+        SelectRows({row});
+        RightClick(list, RowPoint(row), 'p');
+        return dialog.Wait().found;
+    };
+    ASSERT_TRUE(setProperty("金庫", IDC_PASSWORD_ENABLE, IDC_PASSWORD_TEXT, "鍵123"));
     DoubleClick("金庫");
     ASSERT_STREQ(CurrentFolder()->name, "金庫");
     const char* inside[] = {hidden.c_str()};
     AddDroppedPaths(inside, 1, nullptr);
-    ModalWatcher fileDialog("ファイルの設定", IDOK, 20000, [](HWND dialog) {
-        SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
-        SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "0");
-    });
-    SelectRows({"hidden.txt"});
-    RightClick(list, RowPoint("hidden.txt"), 'p');
-    ASSERT_TRUE(fileDialog.Wait().found);
+    ASSERT_TRUE(setProperty("hidden.txt", IDC_LEVEL_ENABLE, IDC_LEVEL_TEXT, "0"));
     EXPECT_EQ(Status(), "圧縮レベル:0 パスワード:鍵123");
 
     // Saved under a typed name (the extension is added), emptied, reopened.
