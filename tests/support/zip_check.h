@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/zip_output.h"
@@ -18,41 +19,23 @@ std::string Unhex(const std::string& hex);
 std::string RawDeflate(const std::string& data, int level);
 
 // An in-memory ZIP output that can pretend `base` bytes precede the archive and can fail on
-// demand.
+// demand. For zlib_filefunc_def: {OpenSink, &sink}.
 struct Sink {
     std::string bytes;  // from `base` on
     uint64_t base = 0;
-    uint64_t highWater = 0;
     int failWrite = 0, failSeek = 0;  // fail that call (1-based); 0: never
     bool failTruncate = false, failClose = false;
     int writes = 0, seeks = 0;
 };
-
-class MemoryOutput : public ZipOutput {
-public:
-    explicit MemoryOutput(Sink* sink) : sink_(sink), pos_(sink->base) {}
-    bool Write(const void* data, size_t size) override;
-    bool Seek(uint64_t offset) override;
-    bool Tell(uint64_t* offset) override;
-    bool Truncate() override;
-    bool Close() override;
-
-private:
-    Sink* sink_;
-    uint64_t pos_;
-};
-
-// For zlib_filefunc_def::zopen_file with the Sink as opaque.
 ZipOutput* OpenSink(void* opaque, const char* path);
 
-// An output that counts and seeks but keeps only what is not zero, in 64 KiB pages: archives of
-// gigabytes of zeros fit in a few pages (headers and directory). Reads of the rest give zeros.
+// An output that keeps only what is not zero, in 64 KiB pages: archives of gigabytes of zeros fit
+// in a few pages. For zlib_filefunc_def: {OpenSparseSink, &sparse}.
 struct SparseSink {
     std::map<uint64_t, std::string> pages;  // by page number
     uint64_t size = 0;                      // where the file ends
     void Read(uint64_t at, size_t size, std::string* bytes) const;
 };
-// For zlib_filefunc_def::zopen_file with the SparseSink as opaque.
 ZipOutput* OpenSparseSink(void* opaque, const char* path);
 
 // ---- An independent reader: the layout rules, the APPNOTE decryption and zlib's inflate. ----
@@ -61,49 +44,50 @@ ZipOutput* OpenSparseSink(void* opaque, const char* path);
 enum : unsigned { kSizeIn64 = 1, kCompressedIn64 = 2, kOffsetIn64 = 4 };
 
 struct ZipEntry {
-    // payload: the stored bytes after decryption. Both are kept for entries up to 64 MiB; larger
-    // ones are checked as they are read and leave them empty.
+    // payload: the stored bytes after decryption. Both are kept for entries up to 64 MiB only.
     std::string name, payload, data;
-    uint32_t version, flags, method, dosDate, crc, internal, external;
+    uint32_t version, flags, method, dosDate, crc, external;
     uint64_t compressed, size, offset;
-    bool localZip64;     // the local header carries both sizes in the ZIP64 field
-    unsigned central64;  // kSizeIn64 | kCompressedIn64 | kOffsetIn64
+    bool localZip64;          // the local header carries both sizes in the ZIP64 field
+    unsigned central64;       // kSizeIn64 | kCompressedIn64 | kOffsetIn64
     std::string unicodeName;  // the UTF-8 name of the Unicode Path field (0x7075), if any
     // The AES field (0x9901), if any: AE-1 or AE-2, and the real method behind method 99.
     unsigned aesVersion = 0, aesMethod = 0;
-    unsigned char cryptCheck[2];
 };
 struct ZipParsed {
     std::vector<ZipEntry> entries;
-    uint64_t centralOffset = 0, centralSize = 0;
+    uint64_t centralOffset = 0;
     bool zip64End = false;  // the ZIP64 end record and its locator precede the end record
     const ZipEntry* Find(const std::string& name) const;
+    std::vector<std::string> Names() const;
 };
 // Entry name -> password, for archives whose entries use different passwords.
 using PasswordMap = std::map<std::string, std::string>;
+// The passwords of encrypted entries: one for all, or one per name.
+struct Passwords {
+    Passwords(const char* all = nullptr) : all(all) {}
+    Passwords(PasswordMap byName) : all(nullptr), byName(std::move(byName)) {}
+    const char* Of(const std::string& name) const;
+    const char* all;
+    PasswordMap byName;
+};
 
 // Parses an archive that starts at `base` and must end with its end record; checks that entries,
 // central directory and end records follow each other without gaps, that every entry's data
-// matches its CRC-32 and sizes, and the ZIP64 rules: version needed 45 exactly for entries with a
-// ZIP64 field or a local header at 4 GiB or beyond, fixed fields holding the marker exactly when a
-// value does not fit, the ZIP64 end records exactly when the count, the directory's size or its
-// offset do not fit. Encrypted entries are read with `password`.
+// matches its CRC-32 and sizes (and the header of traditional encryption the CRC's two high
+// bytes), and the ZIP64 rules: version needed 45 exactly for entries with a ZIP64 field or a local
+// header at 4 GiB or beyond, fixed fields holding the marker exactly when a value does not fit,
+// the ZIP64 end records exactly when the count, the directory's size or its offset do not fit.
 testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
-                                  const char* password = nullptr, uint64_t base = 0);
+                                  const Passwords& passwords = {}, uint64_t base = 0);
 testing::AssertionResult ParseZip(const SparseSink& sink, ZipParsed* out,
-                                  const char* password = nullptr);
-testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
-                                  const PasswordMap& passwords);
+                                  const Passwords& passwords = {});
 
 // ---- Readers nobody here wrote: Info-ZIP unzip, 7-Zip and Python's zipfile. ----
-// Each must accept the archive, and Python's CRC-32 and length of every entry's extracted data
-// must match `parsed`. They run natively only: under Wine these do nothing. Where one of them is
-// missing, the test is marked skipped.
-
-// An archive that starts at `base`; encrypted entries use `password`.
-void ExpectReadersAccept(const std::string& bytes, const ZipParsed& parsed, const char* password,
-                         uint64_t base = 0);
-// An archive on disk whose entries may use different passwords (entries not in `passwords` are
-// unencrypted).
-void ExpectReadersAcceptFile(const std::string& path, const ZipParsed& parsed,
-                             const PasswordMap& passwords);
+// Each must accept the archive (7-Zip only one at the start of its file), and Python's CRC-32 and
+// length of every entry's data must match `parsed`. They run natively only: under Wine this does
+// nothing. Where one of them is missing, the test is marked skipped.
+void ExpectReadersAccept(const std::string& path, const ZipParsed& parsed,
+                         const Passwords& passwords = {}, bool at0 = true);
+// The same for the archive in `sink`, written to a file at its base.
+void ExpectReadersAccept(const Sink& sink, const ZipParsed& parsed, const Passwords& passwords);
