@@ -60,6 +60,21 @@ std::string RawDeflate(const std::string& data, int level)
     return out;
 }
 
+bool RawInflate(std::string packed, size_t limit, std::string* out)
+{
+    z_stream s{};
+    inflateInit2(&s, -MAX_WBITS);
+    out->assign(limit + 1, '\0');  // room for one byte too many
+    s.next_in = reinterpret_cast<Bytef*>(&packed[0]);
+    s.avail_in = static_cast<uInt>(packed.size());
+    s.next_out = reinterpret_cast<Bytef*>(&(*out)[0]);
+    s.avail_out = static_cast<uInt>(out->size());
+    bool whole = inflate(&s, Z_FINISH) == Z_STREAM_END && s.avail_in == 0;
+    out->resize(s.total_out);
+    inflateEnd(&s);
+    return whole;
+}
+
 namespace {
 
 class MemoryOutput : public ZipOutput {

@@ -15,8 +15,11 @@ std::string CompressibleText(size_t size);
 // Bytes as lower-case hex digits, and back.
 std::string Hex(const std::string& bytes);
 std::string Unhex(const std::string& hex);
-// zlib's raw deflate output at `level` (windowBits -15, memLevel 8, default strategy).
+// zlib's raw deflate output at `level` (windowBits -15, memLevel 8, default strategy), and the
+// whole of a raw deflate stream back, or false unless it ends at its last byte and makes at most
+// `limit` bytes.
 std::string RawDeflate(const std::string& data, int level);
+bool RawInflate(std::string packed, size_t limit, std::string* out);
 
 // An in-memory ZIP output that can pretend `base` bytes precede the archive and can fail on
 // demand. For zlib_filefunc_def: {OpenSink, &sink}.

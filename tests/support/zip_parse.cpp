@@ -97,22 +97,6 @@ testing::AssertionResult Fail(const std::string& why)
     return testing::AssertionFailure() << why;
 }
 
-// The whole of a raw deflate stream that makes `size` bytes, or false.
-bool Inflate(std::string packed, uint64_t size, std::string* out)
-{
-    z_stream s{};
-    inflateInit2(&s, -MAX_WBITS);
-    out->assign(size + 1, '\0');  // room for one byte too many
-    s.next_in = reinterpret_cast<Bytef*>(&packed[0]);
-    s.avail_in = static_cast<uInt>(packed.size());
-    s.next_out = reinterpret_cast<Bytef*>(&(*out)[0]);
-    s.avail_out = static_cast<uInt>(out->size());
-    bool whole = inflate(&s, Z_FINISH) == Z_STREAM_END && s.avail_in == 0;
-    out->resize(s.total_out);
-    inflateEnd(&s);
-    return whole;
-}
-
 // Reads the entry's data from `at`: decrypts it, inflates it and checks CRC-32 and size. Entries
 // of gigabytes (of zeros, in the tests) are left unread: what counts there are their headers.
 testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* password,
@@ -150,7 +134,7 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
     }
     if (method == 0)
         e->data = p;
-    else if (method != 8 || !Inflate(p, e->size, &e->data))
+    else if (method != 8 || !RawInflate(p, e->size, &e->data))
         return Fail("unknown method or broken deflate stream in " + e->name);
     uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(e->data.data()),
                          static_cast<uInt>(e->data.size()));
