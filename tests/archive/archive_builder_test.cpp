@@ -157,7 +157,8 @@ TEST_F(ArchiveBuild, WritesEachFileUnderItsFoldersNamesWithItsTimeAndAttributes)
     EXPECT_EQ(parsed.entries[0].dosDate,
               (119u << 9 | 12 << 5 | 31) << 16 | (23 << 11 | 59 << 5 | 29));
     for (size_t i = 1; i < 5; ++i)
-        EXPECT_EQ(parsed.entries[i].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4));
+        EXPECT_EQ(parsed.entries[i].dosDate, (41u << 9 | 3 << 5 | 4) << 16 | (5 << 11 | 6 << 5 | 4))
+            << i;
     EXPECT_EQ(parsed.entries[0].external, 0x21u);
     EXPECT_EQ(parsed.entries[1].external, 0x20u);
 }
@@ -345,7 +346,8 @@ TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
         std::vector<std::string> folders;
         std::string shown;  // the folders as the log line shows them
     } rows[] = {
-        {{"ok", ".."}, "ok/../"}, {{"C:", "Windows"}, "C:/Windows/"}, {{"x/y"}, "x/y/"}, {{""}, "/"},
+        {{"ok", ".."}, "ok/../"}, {{"C:", "Windows"}, "C:/Windows/"}, {{"x/y"}, "x/y/"},
+        {{""}, "/"},
         // 4 x 256 bytes pass the 1023 of an entry name; the line shows what fits.
         {{n255, n255, n255, n255}, n255 + "/" + n255 + "/" + n255 + "/" + n255},
         {std::vector<std::string>(100000, "d"), ""},
@@ -605,7 +607,8 @@ TEST_F(ArchiveBuild, AnArchiveGoesPastFourGibibytes)
     EXPECT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
     ZipParsed parsed = Read("pw", true);
-    EXPECT_EQ(parsed.Names(), (std::vector<std::string>{"before", "crossing", "secret", "fallback"}));
+    EXPECT_EQ(parsed.Names(),
+              (std::vector<std::string>{"before", "crossing", "secret", "fallback"}));
     EXPECT_TRUE(parsed.zip64End);
     EXPECT_EQ(parsed.entries[3].method, 0u);
     EXPECT_EQ(parsed.entries[3].data, RandomBytes(5000, 2));

@@ -177,7 +177,8 @@ TEST(ParallelDeflate, StopsCleanlyAndInOrder)
         bool finished;
         const char* log;
     } rows[] = {
-        {"a read error", 2, kNever, kNever, true, "B0Edone B1Edone B2Eread B3Edone B4Edone B5Edone "},
+        {"a read error", 2, kNever, kNever, true,
+         "B0Edone B1Edone B2Eread B3Edone B4Edone B5Edone "},
         {"an abort", kNever, 2, kNever, false, "B0Edone B1Edone B2Eaborted "},
         {"the sink's refusal", kNever, kNever, 2, false, "B0Edone B1Edone B2"},
     };

@@ -281,7 +281,8 @@ TEST_F(ZipWriter, RemovesTheLastEntryOpenOrClosed)
             ASSERT_LE(zipLastFileGain(zf), 0);
         } else {
             ASSERT_EQ(OpenEntry(zf, "removed", 9), ZIP_OK);
-            ASSERT_EQ(zipWriteInFileInZip(zf, data.data(), static_cast<unsigned>(row.size)), ZIP_OK);
+            ASSERT_EQ(zipWriteInFileInZip(zf, data.data(), static_cast<unsigned>(row.size)),
+                      ZIP_OK);
         }
         EXPECT_EQ(zipRemoveLastFile(zf), 0);
         EXPECT_EQ(zipLastFileGain(zf), 0);
@@ -344,7 +345,8 @@ TEST_F(ZipWriter, UsesZip64WhereAValueDoesNotFitAndOnlyThere)
         zf = huge ? zipOpen2("sparse", APPEND_STATUS_CREATE, nullptr, &def) : Open(fresh);
         for (const Entry& e : row.entries) {
             if (e.size <= (1 << 20)) {
-                ASSERT_EQ(Add(e.name, RandomBytes(e.size, 7), e.level, e.password, e.zip64), ZIP_OK);
+                std::string data = RandomBytes(e.size, 7);
+                ASSERT_EQ(Add(e.name, data, e.level, e.password, e.zip64), ZIP_OK);
                 continue;
             }
             ASSERT_EQ(zipOpenNewFileInZip3_64(zf, e.name, nullptr, nullptr, 0, nullptr, 0, nullptr,

@@ -129,7 +129,7 @@ testing::AssertionResult ReadData(const Image& image, uint64_t at, const char* p
         PkwareDecryptor(password).Decrypt(&p);
         // Readers check the password against the last byte; older ones against both.
         if (U16(p, 10) != e->crc >> 16)
-            return Fail("encryption header of " + e->name + " does not end in the CRC's high bytes");
+            return Fail("encryption header of " + e->name + " does not end in the CRC's top");
         p.erase(0, 12);
     }
     if (method == 0)
