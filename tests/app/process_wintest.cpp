@@ -13,7 +13,8 @@
 #include "tests/support/watchers_win32.h"
 
 namespace {
-const char kHeader[] = "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
+const char kHeader[] =
+    "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
 }  // namespace
 
 TEST(AppProcess, CommandLineMessagesAndABrokenSettingsFile)
@@ -29,7 +30,8 @@ TEST(AppProcess, CommandLineMessagesAndABrokenSettingsFile)
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(ReadWholeFile(sandbox.IniPath()), "\r\n[INFOMATION]\r\n");
     EXPECT_EQ(run.output, "Unknown option(-x)\r\nすでにファイルが指定されています。(b.pwp)\r\n"
-                          "すでに出力ファイルが指定されています。(x.zip)\r\nUnknown option(-O)\r\n");
+                          "すでに出力ファイルが指定されています。(x.zip)\r\n"
+                          "Unknown option(-O)\r\n");
     EXPECT_NE(run.output.find("\x82\xb7\x82\xc5\x82\xc9"), std::string::npos);
 }
 
@@ -43,7 +45,8 @@ TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
         {"loads", std::string(kHeader) + "[FILELIST]\r\n0\t\t9\t>\tdocs\r\n"
                   "0\t\t-1\t表示.txt\tC:\\work\\表示.txt\r\n\t\t\t<\r\n\t\t\t<\r\n", "", true},
         {"loads, foreign settings", kHeader,
-         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n", true},
+         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n",
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -96,9 +99,10 @@ TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
               "MainWindowMode=NORMAL\r\nMainWindowPos=0,0,512,384\r\nMainWindowMinPos=-1,-1\r\n"
               "MainWindowMaxPos=-1,-1\r\nSplitPos=128\r\n");
 
-    sandbox.Dir().WriteFile("packwren.ini", "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos="
-                                            "40,30,640,480\r\nMainWindowMinPos=-1,-1\r\nMainWindowMax"
-                                            "Pos=-1,-1\r\nSplitPos=200\r\n[EXTRA]\r\nfoo=bar\r\n");
+    sandbox.Dir().WriteFile("packwren.ini",
+                            "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
+                            "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n"
+                            "[EXTRA]\r\nfoo=bar\r\n");
     ModalWatcher second("パックレン", ModalWatcher::kCloseWindow);
     run = sandbox.Run("");
     window = second.Wait();
@@ -121,8 +125,10 @@ TEST(AppProcess, HelpFileBesideTheProgram)
     std::string help = ReadWholeFile(exe.substr(0, exe.find_last_of('\\') + 1) + "packwren.txt");
     ASSERT_EQ(help.rfind("パックレン 1.0.0 ヘルプ\r\n", 0), 0u) << help.substr(0, 40);
     size_t lines = 0;
-    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1), ++lines)
+    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1)) {
         ASSERT_EQ(help[at - 1], '\r') << "a bare LF at byte " << at;
+        ++lines;
+    }
     EXPECT_GT(lines, 20u);
     EXPECT_EQ(help.find("\r\r"), std::string::npos);
 }

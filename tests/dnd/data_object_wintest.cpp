@@ -68,7 +68,7 @@ protected:
         return formats;
     }
 
-    CLIPFORMAT own = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("PACKWREN_INTERNAL_CLIPBOARDTYPE"));
+    CLIPFORMAT own = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("PACKWREN_PRIVATE"));
     CDataObject* data = new CDataObject;
 };
 
@@ -139,7 +139,7 @@ TEST(DropSource, TheSecondButtonOrEscCancelsAndReleasingDrops)
     };
     CDropSource* source = new CDropSource;
     for (const auto& c : cases)
-        EXPECT_EQ(source->QueryContinueDrag(c.escape, c.keys), c.expected) << c.escape << " " << c.keys;
+        EXPECT_EQ(source->QueryContinueDrag(c.escape, c.keys), c.expected) << c.keys;
     EXPECT_EQ(source->Release(), 0u);
 }
 
@@ -148,12 +148,13 @@ TEST(EntryPayload, ReadOnlyWhatTheDataHolds)
     alignas(EntryPayload) unsigned char bytes[EntryPayloadSize(3)] = {};
     EntryPayload* payload = reinterpret_cast<EntryPayload*>(bytes);
     struct { int32_t count; size_t size; bool readable; } cases[] = {
-        {0, EntryPayloadSize(0), true}, {3, EntryPayloadSize(3), true}, {2, EntryPayloadSize(3), true},
+        {0, EntryPayloadSize(0), true}, {3, EntryPayloadSize(3), true},
+        {2, EntryPayloadSize(3), true},
         {3, EntryPayloadSize(3) - 1, false}, {0, sizeof(EntryPayload) - 1, false},
         {-1, EntryPayloadSize(3), false},
     };
     for (const auto& c : cases) {
         payload->count = c.count;
-        EXPECT_EQ(ReadEntryPayload(bytes, c.size) == payload, c.readable) << c.count << " " << c.size;
+        EXPECT_EQ(ReadEntryPayload(bytes, c.size) == payload, c.readable) << c.count << c.size;
     }
 }

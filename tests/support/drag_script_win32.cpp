@@ -39,9 +39,11 @@ HRESULT ScriptedDropSource::GiveFeedback(DWORD effect)
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 
-HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect, DWORD heldKeys)
+HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect,
+                                DWORD heldKeys)
 {
-    static const struct { DWORD bit; int key; } kKeys[] = {{MK_SHIFT, VK_SHIFT}, {MK_CONTROL, VK_CONTROL}};
+    static const struct { DWORD bit; int key; } kKeys[] = {{MK_SHIFT, VK_SHIFT},
+                                                            {MK_CONTROL, VK_CONTROL}};
     BYTE before[256], held[256];
     GetKeyboardState(before);
     memcpy(held, before, sizeof held);

@@ -120,11 +120,12 @@ bool MakeReadOnly(const std::string& path)
 bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
                        int second)
 {
-    SYSTEMTIME local = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
-                        static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
+    auto w = [](int value) { return static_cast<WORD>(value); };
+    SYSTEMTIME local = {w(year), w(month), 0, w(day), w(hour), w(minute), w(second), 0};
     FILETIME localTime, utc;
     HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
-    bool done = SystemTimeToFileTime(&local, &localTime) && LocalFileTimeToFileTime(&localTime, &utc) &&
+    bool done = SystemTimeToFileTime(&local, &localTime) &&
+                LocalFileTimeToFileTime(&localTime, &utc) &&
                 SetFileTime(file, nullptr, nullptr, &utc);
     CloseHandle(file);
     return done;

@@ -83,9 +83,13 @@ protected:
     std::string Column(int column = 0, UINT which = LVNI_ALL)
     {
         std::string texts;
-        for (LRESULT row = -1, n = 0; (row = SendMessageA(list, LVM_GETNEXTITEM, row, which)) >= 0; ++n)
-            texts += (n > 0 ? " " : "") + Cell(static_cast<int>(row), column);
+        for (int row = -1, n = 0; (row = Next(row, which)) >= 0; ++n)
+            texts += (n > 0 ? " " : "") + Cell(row, column);
         return texts;
+    }
+    int Next(int row, UINT which)
+    {
+        return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which));
     }
     std::string Cell(int row, int column)
     {

@@ -61,17 +61,22 @@ TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
     bool built = false;
     std::string shown;
     std::string log = Run(false, &built, [&](HWND dialog) {
-        HWND progress = GetDlgItem(dialog, IDC_JOB_PROGRESS), text = GetDlgItem(dialog, IDC_JOB_LOG);
+        HWND progress = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+        HWND text = GetDlgItem(dialog, IDC_JOB_LOG);
         LONG style = GetWindowLongA(dialog, GWL_STYLE) & (WS_THICKFRAME | WS_SYSMENU);
         SIZE before = Size(dialog), logBefore = Size(text), bar = Size(progress);
-        SetWindowPos(dialog, nullptr, 0, 0, before.cx + 50, before.cy + 30, SWP_NOMOVE | SWP_NOZORDER);
+        const UINT keep = SWP_NOMOVE | SWP_NOZORDER;
+        SetWindowPos(dialog, nullptr, 0, 0, before.cx + 50, before.cy + 30, keep);
         SIZE grown = Size(text), barNow = Size(progress);
         MINMAXINFO limits{};
         SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        SetWindowPos(dialog, nullptr, 0, 0, before.cx - 40, before.cy - 40, SWP_NOMOVE | SWP_NOZORDER);
+        SetWindowPos(dialog, nullptr, 0, 0, before.cx - 40, before.cy - 40, keep);
         SIZE shrunk = Size(dialog);
-        auto pair = [](LONG a, LONG b) { return std::to_string(a) + "," + std::to_string(b) + " "; };
-        shown = pair(SendMessageA(progress, PBM_GETPOS, 0, 0), SendMessageA(progress, PBM_GETRANGE, 0, 0)) +
+        auto pair = [](LONG a, LONG b) {
+            return std::to_string(a) + "," + std::to_string(b) + " ";
+        };
+        shown = pair(SendMessageA(progress, PBM_GETPOS, 0, 0),
+                     SendMessageA(progress, PBM_GETRANGE, 0, 0)) +
                 pair(IsWindowEnabled(GetDlgItem(dialog, IDC_JOB_ABORT)), style == WS_THICKFRAME) +
                 pair(grown.cx - logBefore.cx, grown.cy - logBefore.cy) +
                 pair(barNow.cx - bar.cx, barNow.cy - bar.cy) +
@@ -160,8 +165,8 @@ TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
         });
         EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
         ASSERT_TRUE(job.Wait().found);
-        EXPECT_EQ(log, std::string(kCounted) + "3\r\n圧縮開始\r\nerror : large(" + large +
-                           ")\r\n前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
+        EXPECT_EQ(log, std::string(kCounted) + "3\r\n圧縮開始\r\nerror : large(" + large + ")\r\n" +
+                           "前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
         EXPECT_EQ(position, 2);
         EXPECT_TRUE(closedByEsc);
         EXPECT_EQ(ReadWholeFile(out), "previous");

@@ -113,7 +113,8 @@ protected:
     std::string TreeOutline(HTREEITEM item = nullptr, int depth = 0)
     {
         std::string outline;
-        for (item = item ? item : TreeItem(nullptr, TVGN_ROOT); item; item = TreeItem(item, TVGN_NEXT)) {
+        item = item ? item : TreeItem(nullptr, TVGN_ROOT);
+        for (; item != nullptr; item = TreeItem(item, TVGN_NEXT)) {
             char text[260] = "";
             TVITEMA data = {};
             data.mask = TVIF_TEXT;
@@ -185,7 +186,8 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     for (const char* folder : {"zeta", "zeta\\能", "Alpha"})
         disk.MakeDir(folder);
     disk.WriteFile("zeta\\能\\中身ソ", "inner");
-    SetFileAttributesA(disk.Join("zeta\\能").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    SetFileAttributesA(disk.Join("zeta\\能").c_str(), hiddenSystem);
     SetFileAttributesA(disk.WriteFile("zeta\\ソ.txt", "so").c_str(), FILE_ATTRIBUTE_HIDDEN);
     for (const char* added : {"zeta", "a.txt", "Alpha", "B.txt", "big.bin"})
         AddDiskPath(disk.Join(added).c_str(), strchr(added, '.') == nullptr, ProjectRoot());
@@ -409,8 +411,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
                              [&](HWND dialog) { TypePath(dialog, path); });
         Command(IDC_OPEN_PROJECT);
         EXPECT_TRUE(chooser.Wait().found);
-        if (box != nullptr)
-            EXPECT_TRUE(box->Wait().HasText(message));
+        EXPECT_TRUE(box == nullptr || box->Wait().HasText(message));
         return Status();
     };
     openProject(project + ".pwp", "");
