@@ -26,17 +26,10 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packwren.txt
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/packwren.txt VERBATIM)
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/packwren.txt)
 
-# drag_files.exe plays a file manager that drags files onto a window of another process; the
-# tests find it beside themselves.
-add_executable(drag_files tests/e2e/drag_files.cpp tests/support/drag_script_win32.cpp
-               tests/support/drop_data_win32.cpp dnd/data_object.cpp dnd/enum_formatetc.cpp)
-target_include_directories(drag_files PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(drag_files PRIVATE ole32 uuid shell32 user32)
-
 add_executable(packwren_tests ${portable_tests} ${win32_tests} ${portable_support} ${win32_support}
                resources/packwren.rc)
 target_link_libraries(packwren_tests PRIVATE packwren_app gtest_main)
-add_dependencies(packwren_tests packwren drag_files help_file)
+add_dependencies(packwren_tests packwren help_file)
 
 add_test(NAME windows_tests COMMAND packwren_tests)
 set_tests_properties(windows_tests PROPERTIES

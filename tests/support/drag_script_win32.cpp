@@ -14,14 +14,14 @@ HRESULT ScriptedDropSource::QueryInterface(REFIID iid, void** object)
 }
 
 // Call c happens over point c / 2. The second call of a point moves the cursor on to the next
-// one; the last call of the last point ends the drag there.
+// one; the last call of the last point drops there.
 HRESULT ScriptedDropSource::QueryContinueDrag(BOOL, DWORD)
 {
     int call = calls_++;
     int points = static_cast<int>(points_.size());
     if (call >= points * 2 - 1) {
         observed_ = points > 0 ? points - 1 : 0;
-        return drop_ ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+        return DRAGDROP_S_DROP;
     }
     observed_ = call / 2;
     if (call % 2 == 1)
@@ -39,11 +39,11 @@ HRESULT ScriptedDropSource::GiveFeedback(DWORD effect)
     return DRAGDROP_S_USEDEFAULTCURSORS;
 }
 
-HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect, DWORD heldKeys)
+HRESULT ScriptedDropSource::Run(IDataObject* data, DWORD allowedEffects, DWORD* effect,
+                                DWORD heldKeys)
 {
-    static const struct { DWORD bit; int key; } kKeys[] = {
-        {MK_LBUTTON, VK_LBUTTON}, {MK_RBUTTON, VK_RBUTTON}, {MK_MBUTTON, VK_MBUTTON},
-        {MK_SHIFT, VK_SHIFT}, {MK_CONTROL, VK_CONTROL}, {MK_ALT, VK_MENU}};
+    static const struct { DWORD bit; int key; } kKeys[] = {{MK_SHIFT, VK_SHIFT},
+                                                            {MK_CONTROL, VK_CONTROL}};
     BYTE before[256], held[256];
     GetKeyboardState(before);
     memcpy(held, before, sizeof held);

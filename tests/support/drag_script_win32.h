@@ -2,9 +2,9 @@
 // Plays the user's hand in OLE's drag loop, headless. DoDragDrop runs synchronously on the
 // calling thread and asks the drop source, on every mouse message and on its own timer, whether
 // to go on. This source answers by moving the cursor (SetCursorPos) along screen points, two calls
-// per point, and finally drops or cancels. OLE finds the window under the cursor of the message it
-// is handling, so the cursor moved on one call is seen from the next call on. It records the
-// effect OLE reports to GiveFeedback at each point: the cursor the user would see there.
+// per point, and finally drops. OLE finds the window under the cursor of the message it is
+// handling, so the cursor moved on one call is seen from the next call on. It records the effect
+// OLE reports to GiveFeedback at each point: the cursor the user would see there.
 #include <windows.h>
 #include <ole2.h>
 
@@ -15,8 +15,8 @@
 class ScriptedDropSource final : public IDropSource {
 public:
     static constexpr DWORD kNoFeedback = 0xFFFFFFFF;  // for a point that received none
-    explicit ScriptedDropSource(std::vector<POINT> points, bool drop = true)
-        : points_(std::move(points)), drop_(drop), feedback_(points_.size(), kNoFeedback) {}
+    explicit ScriptedDropSource(std::vector<POINT> points)
+        : points_(std::move(points)), feedback_(points_.size(), kNoFeedback) {}
 
     // Counted, never freed: the object belongs to its creator.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -35,7 +35,6 @@ public:
 
 private:
     std::vector<POINT> points_;
-    bool drop_;
     int calls_ = 0, observed_ = 0;  // observed_: the point under the cursor during this call
     std::vector<DWORD> feedback_;
     std::function<void(int)> probe_;

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <thread>
 
 std::string BuiltPackwrenPath()
 {
@@ -19,74 +17,44 @@ std::string BuiltPackwrenPath()
     return result;
 }
 
-std::string BesideTests(const std::string& name)
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string exe(path, length < sizeof path ? length : 0);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + name;
-}
-
 PackwrenSandbox::PackwrenSandbox()
 {
     CopyFileA(BuiltPackwrenPath().c_str(), dir_.Join("packwren.exe").c_str(), FALSE);
 }
 
-ProcessResult RunProcess(const std::string& commandLine, const std::string& directory, unsigned long timeoutMs,
-                         bool pump)
+ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,
+                         unsigned long timeoutMs)
 {
+    // Output goes to a file rather than a pipe: a desktop process that Wine starts for the
+    // child's first window inherits the child's handles and outlives it, so a pipe might never
+    // report its end. The file goes when the last handle closes.
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return result;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    TempDir place;
+    HANDLE output = CreateFileA(place.Join("output").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
+    startup.hStdOutput = startup.hStdError = output;
     std::string line = commandLine;
     PROCESS_INFORMATION process = {};
-    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
-                                  &startup, &process) != FALSE;
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
+    if (output == INVALID_HANDLE_VALUE ||
+        !CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
+                        &startup, &process)) {
+        CloseHandle(output);
         return result;
     }
-    // The pipe may never report its end: a desktop process that Wine starts for the child's first
-    // window inherits the child's handles and outlives it. So read what is there until the child
-    // has ended and the pipe is empty.
-    std::atomic<bool> ended{false};
-    std::thread reader([&] {
-        char chunk[4096];
-        for (DWORD available = 0, got = 0; PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr);) {
-            if (available == 0) {
-                if (ended)
-                    break;
-                Sleep(5);
-            } else if (ReadFile(readEnd, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr)) {
-                result.output.append(chunk, got);
-            } else {
-                break;
-            }
-        }
-    });
-    for (DWORD start = GetTickCount(), elapsed = 0; elapsed < timeoutMs; elapsed = GetTickCount() - start) {
-        if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, timeoutMs - elapsed, pump ? QS_ALLINPUT : 0) ==
-            WAIT_OBJECT_0) {
-            result.finished = true;
-            break;
-        }
-        for (MSG msg; pump && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
-            DispatchMessageA(&msg);
-    }
+    result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
     if (!result.finished)
         TerminateProcess(process.hProcess, 99);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
-    ended = true;
-    reader.join();
-    CloseHandle(readEnd);
+    SetFilePointer(output, 0, nullptr, FILE_BEGIN);
+    char chunk[4096];
+    for (DWORD got = 0; ReadFile(output, chunk, sizeof chunk, &got, nullptr) && got > 0;)
+        result.output.append(chunk, got);
+    CloseHandle(output);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return result;

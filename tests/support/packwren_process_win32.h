@@ -1,7 +1,6 @@
 #pragma once
 // Runs programs as processes of their own with standard output captured: packwren.exe from a
-// private copy in a temporary directory (it reads packwren.ini beside itself), and the test
-// programs built beside the test executable.
+// private copy in a temporary directory (it reads packwren.ini beside itself).
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -12,14 +11,11 @@ struct ProcessResult {
     std::string output;
 };
 
-// `commandLine` quoted as the caller wants it; the program is killed after the time. With
-// `pump`, this thread dispatches its messages meanwhile, as a file manager's window thread does
-// while another process drags.
+// `commandLine` quoted as the caller wants it; the program is killed after the time.
 ProcessResult RunProcess(const std::string& commandLine, const std::string& directory,
-                         unsigned long timeoutMs = 60000, bool pump = false);
-// The built packwren.exe, and a program beside the test executable, as Windows paths.
+                         unsigned long timeoutMs = 60000);
+// The built packwren.exe as a Windows path.
 std::string BuiltPackwrenPath();
-std::string BesideTests(const std::string& name);
 
 class PackwrenSandbox {
 public:

@@ -27,14 +27,13 @@ void RemoveTree(const std::wstring& path)
         else
             DeleteFileW(child.c_str());
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    FindClose(search);
     RemoveDirectoryW(path.c_str());
 }
 
 HANDLE Open(const std::string& path, DWORD access, DWORD creation)
 {
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, 0, nullptr);
 }
 
 }  // namespace
@@ -44,10 +43,9 @@ TempDir::TempDir()
     char base[MAX_PATH];
     DWORD length = GetTempPathA(sizeof base, base);
     // A fresh prefix may name a temporary directory that does not exist yet.
-    bool usable = length > 0 && length < sizeof base &&
-                  (GetFileAttributesA(base) != INVALID_FILE_ATTRIBUTES ||
-                   SHCreateDirectoryExA(nullptr, base, nullptr) == ERROR_SUCCESS);
-    if (!usable)
+    if (length == 0 || length >= sizeof base ||
+        (GetFileAttributesA(base) == INVALID_FILE_ATTRIBUTES &&
+         SHCreateDirectoryExA(nullptr, base, nullptr) != ERROR_SUCCESS))
         snprintf(base + GetCurrentDirectoryA(sizeof base - 1, base), 2, "\\");
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -77,10 +75,8 @@ std::string TempDir::WriteFile(const std::string& name, const std::string& bytes
     std::string path = Join(name);
     HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     DWORD written = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
     return path;
 }
 
@@ -96,15 +92,12 @@ std::string TempDir::ListNames() const
     std::set<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-            names.insert(found.cFileName);
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        names.insert(found.cFileName);
+    FindClose(search);
     std::string joined;
     for (const std::string& name : names)
-        joined += (joined.empty() ? "" : " ") + name;
+        joined += name == "." || name == ".." ? "" : (joined.empty() ? "" : " ") + name;
     return joined;
 }
 
@@ -113,11 +106,9 @@ std::string ReadWholeFile(const std::string& path)
     HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
     std::string bytes;
     char chunk[65536];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    for (DWORD got = 0; ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;)
         bytes.append(chunk, got);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
+    CloseHandle(file);
     return bytes;
 }
 
@@ -126,23 +117,23 @@ bool MakeReadOnly(const std::string& path)
     return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
 }
 
-bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute, int second)
+bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
+                       int second)
 {
-    SYSTEMTIME local = {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
-                        static_cast<WORD>(hour), static_cast<WORD>(minute), static_cast<WORD>(second), 0};
+    auto w = [](int value) { return static_cast<WORD>(value); };
+    SYSTEMTIME local = {w(year), w(month), 0, w(day), w(hour), w(minute), w(second), 0};
     FILETIME localTime, utc;
-    if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc))
-        return false;
     HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
-    bool done = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &utc);
-    return (file == INVALID_HANDLE_VALUE || CloseHandle(file)) && done;
+    bool done = SystemTimeToFileTime(&local, &localTime) &&
+                LocalFileTimeToFileTime(&localTime, &utc) &&
+                SetFileTime(file, nullptr, nullptr, &utc);
+    CloseHandle(file);
+    return done;
 }
 
 bool MakeSparseFile(const std::string& path, unsigned long long size)
 {
     HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     DWORD returned = 0;
     DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
     LARGE_INTEGER end;

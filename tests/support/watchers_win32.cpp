@@ -2,12 +2,7 @@
 
 #include "resources/resource.h"
 
-namespace {
-const char kJobTitle[] = "圧縮処理";
-
-// Polls until `done` holds or the time is up.
-template <class Condition>
-bool Within(DWORD timeoutMs, Condition done)
+bool WaitFor(DWORD timeoutMs, const std::function<bool()>& done)
 {
     for (DWORD start = GetTickCount(); !done(); Sleep(10)) {
         if (GetTickCount() - start >= timeoutMs)
@@ -15,15 +10,6 @@ bool Within(DWORD timeoutMs, Condition done)
     }
     return true;
 }
-
-BOOL CALLBACK CollectText(HWND child, LPARAM texts)
-{
-    char text[1024];
-    GetWindowTextA(child, text, sizeof text);
-    reinterpret_cast<std::vector<std::string>*>(texts)->push_back(text);
-    return TRUE;
-}
-}  // namespace
 
 bool DialogReport::HasText(const std::string& text) const
 {
@@ -34,14 +20,15 @@ bool DialogReport::HasText(const std::string& text) const
     return false;
 }
 
-ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs, std::function<void(HWND)> beforePress)
+ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs,
+                           std::function<void(HWND)> beforePress)
 {
     FindWindowA(nullptr, title.c_str());
     thread_ = std::thread([this, title, buttonId, timeoutMs, beforePress] {
         HWND dialog = nullptr;
         // A dialog is shown once its initialisation has set its texts and place; a message box
         // gets its controls just after its window: wait for both.
-        if (!Within(timeoutMs, [&] {
+        if (!WaitFor(timeoutMs, [&] {
                 dialog = FindWindowA(nullptr, title.c_str());
                 return dialog != nullptr && IsWindowVisible(dialog) &&
                        (buttonId == kCloseWindow || GetDlgItem(dialog, buttonId) != nullptr);
@@ -49,13 +36,20 @@ ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs, std
             return;
         report_.found = true;
         GetWindowRect(dialog, &report_.rect);
-        EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&report_.texts));
+        EnumChildWindows(dialog, [](HWND child, LPARAM texts) {
+            char text[1024];
+            GetWindowTextA(child, text, sizeof text);
+            reinterpret_cast<std::vector<std::string>*>(texts)->push_back(text);
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&report_.texts));
         if (beforePress)
             beforePress(dialog);
+        if (!IsWindow(dialog))
+            return;
         if (buttonId == kCloseWindow)
             PostMessageA(dialog, WM_CLOSE, 0, 0);
         else
-            PressJobButton(dialog, buttonId);
+            PressButton(dialog, buttonId);
     });
 }
 
@@ -66,23 +60,11 @@ DialogReport ModalWatcher::Wait()
     return report_;
 }
 
-HWND WaitForJobDialog(DWORD timeoutMs)
-{
-    HWND dialog = nullptr;
-    // Visible only once initialised; before that its close button would still look enabled.
-    Within(timeoutMs, [&] { return (dialog = FindWindowA(nullptr, kJobTitle)) != nullptr && IsWindowVisible(dialog); });
-    return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
-}
-
 bool WaitForJobEnd(HWND dialog, DWORD timeoutMs)
 {
-    return Within(timeoutMs, [&] { return !IsWindow(dialog) || IsWindowEnabled(GetDlgItem(dialog, IDOK)); }) &&
-           IsWindow(dialog);
-}
-
-bool WaitForWindowGone(HWND window, DWORD timeoutMs)
-{
-    return Within(timeoutMs, [&] { return !IsWindow(window); });
+    return WaitFor(timeoutMs, [&] {
+        return !IsWindow(dialog) || IsWindowEnabled(GetDlgItem(dialog, IDOK));
+    }) && IsWindow(dialog);
 }
 
 std::string JobLogText(HWND dialog)
@@ -94,25 +76,8 @@ std::string JobLogText(HWND dialog)
     return text;
 }
 
-void PressJobButton(HWND dialog, int id)
+void PressButton(HWND dialog, int id)
 {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-JobDriver::JobDriver(std::function<void(HWND)> drive)
-{
-    FindWindowA(nullptr, kJobTitle);
-    thread_ = std::thread([this, drive] {
-        HWND dialog = WaitForJobDialog();
-        found_ = dialog != nullptr;
-        if (found_)
-            drive(dialog);
-    });
-}
-
-bool JobDriver::Finish()
-{
-    if (thread_.joinable())
-        thread_.join();
-    return found_;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }

@@ -2,14 +2,17 @@
 // Gets a test past a modal dialog without a person: a second thread waits, with a time bound, for
 // a top-level window of a given title (in this or any other process), reads it and presses a
 // button. Wine connects a process to its desktop on its first window call; made first on such a
-// thread while the test's thread starts a process, that connection deadlocks, so the constructors
-// make it on the caller's thread.
+// thread while the test's thread starts a process, that connection deadlocks, so the constructor
+// makes it on the caller's thread.
 #include <windows.h>
 
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+// The compression job's dialog.
+constexpr char kJobTitle[] = "圧縮処理";
 
 struct DialogReport {
     bool found = false;
@@ -22,7 +25,8 @@ class ModalWatcher {
 public:
     // As the button id: close the window with WM_CLOSE (the main window of another process).
     static constexpr int kCloseWindow = -1;
-    // `beforePress` runs on the watcher's thread with the dialog before the button is pressed.
+    // `beforePress` runs on the watcher's thread with the dialog before the button is pressed;
+    // a dialog it closed is left alone.
     explicit ModalWatcher(std::string title, int buttonId = IDOK, DWORD timeoutMs = 20000,
                           std::function<void(HWND)> beforePress = nullptr);
     ~ModalWatcher() { Wait(); }
@@ -33,24 +37,10 @@ private:
     std::thread thread_;
 };
 
-// The compression job's dialog "圧縮処理": shown (initialised), or none within the time.
-HWND WaitForJobDialog(DWORD timeoutMs = 20000);
-// True once the worker has ended (the close button is enabled again).
+// Polls until `done` holds; false when the time is up first.
+bool WaitFor(DWORD timeoutMs, const std::function<bool()>& done);
+// True once the job's worker has ended (the close button is enabled again) and the dialog is open.
 bool WaitForJobEnd(HWND dialog, DWORD timeoutMs = 60000);
-bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 std::string JobLogText(HWND dialog);
 // Sends a command as the dialog's buttons and keys do (IDOK close, abort, IDCANCEL Esc).
-void PressJobButton(HWND dialog, int id);
-
-// Runs `drive` on a thread of its own with the job's dialog once it has appeared; the dialog must
-// be closed by the time `drive` returns. Finish: false when the dialog never appeared.
-class JobDriver {
-public:
-    explicit JobDriver(std::function<void(HWND)> drive);
-    ~JobDriver() { Finish(); }
-    bool Finish();
-
-private:
-    std::thread thread_;
-    bool found_ = false;
-};
+void PressButton(HWND dialog, int id);

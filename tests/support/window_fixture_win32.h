@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +35,8 @@ protected:
     }
     void CreateMain()
     {
-        window = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 512, 384,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
+                                 512, 384, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
         ShowWindow(window, SW_SHOWNORMAL);
         tree = FolderTreeWindow();
@@ -66,7 +65,8 @@ protected:
     {
         if (name == nullptr)
             return ProjectRoot();
-        for (ProjectNode* child = (folder ? folder : ProjectRoot())->firstChild; child; child = child->nextSibling) {
+        for (ProjectNode* child = (folder ? folder : ProjectRoot())->firstChild; child;
+             child = child->nextSibling) {
             if (strcmp(child->name, name) == 0)
                 return child;
             if (ProjectNode* below = Node(name, child))
@@ -74,37 +74,23 @@ protected:
         }
         return nullptr;
     }
-    // The texts of the tree's items, depth first, each indented by its depth.
-    std::string TreeOutline(HTREEITEM item = nullptr, int depth = 0)
-    {
-        std::string outline;
-        for (item = item ? item : TreeItem(nullptr, TVGN_ROOT); item; item = TreeItem(item, TVGN_NEXT)) {
-            char text[260] = "";
-            TVITEMA data = {};
-            data.mask = TVIF_TEXT;
-            data.hItem = item;
-            data.pszText = text;
-            data.cchTextMax = sizeof text;
-            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-            outline += std::string(depth * 2, ' ') + text + "\n";
-            if (HTREEITEM child = TreeItem(item, TVGN_CHILD))
-                outline += TreeOutline(child, depth + 1);
-        }
-        return outline;
-    }
     HTREEITEM TreeItem(HTREEITEM from, UINT relation)
     {
-        return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
     }
     // The cells of one column, joined by spaces; with LVNI_SELECTED only the selected rows'.
     std::string Column(int column = 0, UINT which = LVNI_ALL)
     {
         std::string texts;
-        for (int row = Next(-1, which), first = row; row >= 0; row = Next(row, which))
-            texts += (row == first ? "" : " ") + Cell(row, column);
+        for (int row = -1, n = 0; (row = Next(row, which)) >= 0; ++n)
+            texts += (n > 0 ? " " : "") + Cell(row, column);
         return texts;
     }
-    int Next(int row, UINT which) { return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which)); }
+    int Next(int row, UINT which)
+    {
+        return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which));
+    }
     std::string Cell(int row, int column)
     {
         char text[260] = "";
@@ -118,7 +104,8 @@ protected:
     int Row(const char* name)
     {
         LVFINDINFOA find = {LVFI_PARAM, nullptr, reinterpret_cast<LPARAM>(Node(name)), {}, 0};
-        return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)));
+        LPARAM found = reinterpret_cast<LPARAM>(&find);
+        return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, -1, found));
     }
     void SelectRows(std::vector<const char*> names)
     {
@@ -159,14 +146,13 @@ protected:
         ClientToScreen(control, &point);
         return point;
     }
-    // Answers a file chooser with `path`, in the file name box of the common dialog.
-    static std::function<void(HWND)> Type(const std::string& path)
-    {
-        return [path](HWND dialog) {
-            SetDlgItemTextA(dialog, 0x047c /* cmb13 */, path.c_str());
-            SetDlgItemTextA(dialog, 0x0480 /* edt1 */, path.c_str());
-        };
-    }
 
     HWND window = nullptr, tree = nullptr, list = nullptr;
 };
+
+// Answers a file chooser with `path`, in the file name box of the common dialog.
+inline void TypePath(HWND chooser, const std::string& path)
+{
+    SetDlgItemTextA(chooser, 0x047c /* cmb13 */, path.c_str());
+    SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
+}

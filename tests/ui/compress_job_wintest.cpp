@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "core/file_io.h"
 #include "resources/resource.h"
@@ -21,52 +19,29 @@ namespace {
 
 const char kCounted[] = "ファイル数計測中\r\nファイル数:";
 
-struct JobState {
-    std::string log;
-    bool finished = false;  // the worker ended within the time
-    bool closeEnabled = false, abortEnabled = true;
-    int position = -1, rangeHigh = -1;
-};
-
-JobState ReadState(HWND dialog)
-{
-    JobState state;
-    state.finished = WaitForJobEnd(dialog);
-    state.log = JobLogText(dialog);
-    state.closeEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE;
-    state.abortEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_JOB_ABORT)) != FALSE;
-    HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
-    state.position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
-    state.rangeHigh = static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-    return state;
-}
-
-RECT WindowRect(HWND window)
+SIZE Size(HWND window)
 {
     RECT box;
     GetWindowRect(window, &box);
-    return box;
+    return {box.right - box.left, box.bottom - box.top};
 }
 
 class CompressJob : public testing::Test {
 protected:
-    std::string Source(const std::string& name, const std::string& bytes) { return dir.WriteFile(name, bytes); }
-    // Runs a job and reads it once the worker has ended; with `stillOpen`, whether it is still
-    // open a moment later (no auto-close). Then it is closed as the user would.
-    JobState RunUntilClosed(bool autoClose, bool* built, bool* stillOpen = nullptr)
+    // Runs a job; `drive` gets the dialog once the worker has ended, and the dialog is then
+    // closed as the user would. Returns the log.
+    std::string Run(bool autoClose, bool* built, std::function<void(HWND)> drive = nullptr)
     {
-        JobState state;
-        JobDriver driver([&](HWND dialog) {
-            state = ReadState(dialog);
-            if (stillOpen != nullptr) {
-                Sleep(300);
-                *stillOpen = IsWindow(dialog) != FALSE;
-            }
-            PressJobButton(dialog, IDOK);
+        std::string log;
+        ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+            EXPECT_TRUE(WaitForJobEnd(dialog));
+            log = JobLogText(dialog);
+            if (drive)
+                drive(dialog);
         });
         *built = StartCompressJob(nullptr, out.c_str(), autoClose);
-        EXPECT_TRUE(driver.Finish());
-        return state;
+        EXPECT_TRUE(job.Wait().found);
+        return log;
     }
 
     TempDir dir;
@@ -76,182 +51,62 @@ protected:
 
 }  // namespace
 
-// A successful build logs four lines and waits for the user. Its dialog is laid out in dialog
-// units; the log takes whatever the dialog gains, and the opening size is the least it takes.
-TEST_F(CompressJob, ASuccessfulBuildWaitsForTheUserInADialogThatSizesItsLog)
+// A successful build waits for the user; the bar counts beyond 65,535 files. The dialog can be
+// resized: the log takes whatever it gains, and the opening size is the least it takes.
+TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
 {
-    for (int i = 0; i < 3; ++i)
-        tree.File(tree.Root(), "f" + std::to_string(i), Source("f" + std::to_string(i), "data"));
-    struct { int id; const char *className, *text; RECT units; LONG style; } controls[] = {
-        {IDC_JOB_PROGRESS, "msctls_progress32", "", {3, 2, 124, 14}, 0},
-        {IDOK, "Button", "閉じる(&C)", {127, 2, 44, 14}, BS_DEFPUSHBUTTON},
-        {IDC_JOB_ABORT, "Button", "中止(&X)", {175, 2, 36, 14}, 0},
-        {IDC_JOB_LOG, "Edit", nullptr, {3, 18, 208, 119},
-         ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP},
-    };
-    JobState state;
-    bool stillOpen = false, built = false;
-    std::string title, fails;
-    LONG style = 0;
-    RECT before{}, logBefore{}, logAfter{}, barBefore{}, barAfter{}, shrunk{};
-    MINMAXINFO limits{};
-    JobDriver driver([&](HWND dialog) {
-        state = ReadState(dialog);
-        Sleep(300);
-        stillOpen = IsWindow(dialog) != FALSE;
-        char text[256];
-        GetWindowTextA(dialog, text, sizeof text);
-        title = text;
-        style = GetWindowLongA(dialog, GWL_STYLE);
-        for (const auto& c : controls) {
-            HWND control = GetDlgItem(dialog, c.id);
-            RECT expected = c.units, actual = WindowRect(control);  // each converted on its own
-            MapDialogRect(dialog, &expected);
-            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-            actual.right -= actual.left;
-            actual.bottom -= actual.top;
-            GetClassNameA(control, text, sizeof text);
-            bool classOk = _stricmp(text, c.className) == 0;
-            GetWindowTextA(control, text, sizeof text);
-            // An edit control turns WS_BORDER into the sunken WS_EX_CLIENTEDGE when it is created.
-            bool border = (GetWindowLongA(control, GWL_STYLE) & WS_BORDER) != 0 ||
-                          (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0;
-            if (!EqualRect(&expected, &actual) || !classOk || (c.text != nullptr && std::string(text) != c.text) ||
-                (GetWindowLongA(control, GWL_STYLE) & c.style) != c.style || (c.id == IDC_JOB_LOG && !border))
-                fails += std::to_string(c.id) + " ";
-        }
-        HWND log = GetDlgItem(dialog, IDC_JOB_LOG), bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
-        before = WindowRect(dialog);
-        logBefore = WindowRect(log);
-        barBefore = WindowRect(bar);
-        int width = before.right - before.left, height = before.bottom - before.top;
-        SetWindowPos(dialog, nullptr, 0, 0, width + 50, height + 30, SWP_NOMOVE | SWP_NOZORDER);
-        logAfter = WindowRect(log);
-        barAfter = WindowRect(bar);
+    std::string empty = dir.WriteFile("empty", "");
+    for (int i = 0; i < 66000; ++i)
+        tree.File(tree.Root(), std::to_string(i), empty, 0);
+    bool built = false;
+    std::string shown;
+    std::string log = Run(false, &built, [&](HWND dialog) {
+        HWND progress = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+        HWND text = GetDlgItem(dialog, IDC_JOB_LOG);
+        LONG style = GetWindowLongA(dialog, GWL_STYLE) & (WS_THICKFRAME | WS_SYSMENU);
+        SIZE before = Size(dialog), logBefore = Size(text), bar = Size(progress);
+        const UINT keep = SWP_NOMOVE | SWP_NOZORDER;
+        SetWindowPos(dialog, nullptr, 0, 0, before.cx + 50, before.cy + 30, keep);
+        SIZE grown = Size(text), barNow = Size(progress);
+        MINMAXINFO limits{};
         SendMessageA(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-        SetWindowPos(dialog, nullptr, 0, 0, width - 40, height - 40, SWP_NOMOVE | SWP_NOZORDER);
-        shrunk = WindowRect(dialog);
-        PressJobButton(dialog, IDOK);
+        SetWindowPos(dialog, nullptr, 0, 0, before.cx - 40, before.cy - 40, keep);
+        SIZE shrunk = Size(dialog);
+        auto pair = [](LONG a, LONG b) {
+            return std::to_string(a) + "," + std::to_string(b) + " ";
+        };
+        shown = pair(SendMessageA(progress, PBM_GETPOS, 0, 0),
+                     SendMessageA(progress, PBM_GETRANGE, 0, 0)) +
+                pair(IsWindowEnabled(GetDlgItem(dialog, IDC_JOB_ABORT)), style == WS_THICKFRAME) +
+                pair(grown.cx - logBefore.cx, grown.cy - logBefore.cy) +
+                pair(barNow.cx - bar.cx, barNow.cy - bar.cy) +
+                pair(limits.ptMinTrackSize.x - before.cx, limits.ptMinTrackSize.y - before.cy) +
+                pair(shrunk.cx - before.cx, shrunk.cy - before.cy);
     });
-    built = StartCompressJob(nullptr, out.c_str(), false);
-    ASSERT_TRUE(driver.Finish());
     EXPECT_TRUE(built);
-    ASSERT_TRUE(state.finished);
-    // "処理を完了しました(Nsec.)" with N of 0 or 1: the clock may pass a second boundary.
-    std::string start = std::string(kCounted) + "3\r\n圧縮開始\r\n処理を完了しました(";
-    EXPECT_TRUE(state.log == start + "0sec.)\r\n" || state.log == start + "1sec.)\r\n") << state.log;
-    EXPECT_TRUE(state.closeEnabled && !state.abortEnabled);
-    EXPECT_EQ(state.position * 10 + state.rangeHigh, 33);
-    EXPECT_TRUE(stillOpen);
-    ZipParsed parsed;
-    EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
-    EXPECT_EQ(parsed.entries.size(), 3u);
-
-    EXPECT_EQ(title, "圧縮処理");
-    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_THICKFRAME);
-    EXPECT_EQ(fails, "");
-    EXPECT_EQ(logAfter.right - logAfter.left, logBefore.right - logBefore.left + 50);
-    EXPECT_EQ(logAfter.bottom - logAfter.top, logBefore.bottom - logBefore.top + 30);
-    EXPECT_EQ(logAfter.left * 10000 + logAfter.top, logBefore.left * 10000 + logBefore.top);
-    EXPECT_TRUE(EqualRect(&barAfter, &barBefore));
-    EXPECT_EQ(limits.ptMinTrackSize.x, before.right - before.left);
-    EXPECT_EQ(limits.ptMinTrackSize.y, before.bottom - before.top);
-    EXPECT_TRUE(shrunk.right - shrunk.left == before.right - before.left &&
-                shrunk.bottom - shrunk.top == before.bottom - before.top);
+    // position,range  abort enabled,resizable  log  bar  least size  after shrinking
+    EXPECT_EQ(shown, "66000,66000 0,1 50,30 0,0 0,0 0,0 ");
+    std::string start = std::string(kCounted) + "66000\r\n圧縮開始\r\n処理を完了しました(";
+    EXPECT_EQ(log.rfind(start, 0), 0u) << log;
+    EXPECT_EQ(log.substr(log.size() - 7), "sec.)\r\n");
 }
 
-TEST_F(CompressJob, ASuccessfulBatchBuildClosesItselfAndAFailedOneStaysOpen)
+// A successful batch build closes itself; a failed one stays open with its whole log, far beyond
+// the edit control's default limit of about 32,000 characters.
+TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
 {
-    tree.File(tree.Root(), "f", Source("f", "data"));
-    // Nobody presses anything unless the dialog is still there after ten seconds.
-    std::atomic<bool> returned{false};
-    bool hadToClose = false;
-    FindWindowA(nullptr, "");  // connect to the desktop on this thread first (see ModalWatcher)
-    std::thread watchdog([&] {
-        DWORD start = GetTickCount();
-        while (!returned && GetTickCount() - start < 10000)
-            Sleep(10);
-        if (!returned) {
-            hadToClose = true;
-            if (HWND dialog = WaitForJobDialog(1000))
-                PressJobButton(dialog, IDOK);
-        }
+    tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
+    bool closedItself = false;
+    ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+        closedItself = WaitFor(20000, [&] { return !IsWindow(dialog); });
     });
     EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), true));
-    returned = true;
-    watchdog.join();
-    EXPECT_FALSE(hadToClose);
+    EXPECT_TRUE(job.Wait().found && closedItself);
     ZipParsed parsed;
     EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
     EXPECT_EQ(parsed.entries.size(), 1u);
 
     tree.Clear();
-    std::string missing = dir.Join("missing");
-    tree.File(tree.Root(), "gone", missing);
-    tree.File(tree.Root(), "there", Source("there", "t"));
-    bool built = true, stillOpen = false;
-    JobState state = RunUntilClosed(true, &built, &stillOpen);
-    EXPECT_FALSE(built);
-    EXPECT_EQ(state.log, std::string(kCounted) + "2\r\n圧縮開始\r\nerror : 見つかりません : gone(" + missing +
-                             ")\r\n前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(state.position, 2);
-
-    // An empty project stops before any file is created; a path that does not fit shows nothing.
-    tree.Clear();
-    tree.Folder(tree.Root(), "empty");
-    DeleteFileA(out.c_str());
-    state = RunUntilClosed(true, &built);
-    EXPECT_FALSE(built);
-    EXPECT_EQ(state.log, std::string(kCounted) + "0\r\n処理を中断しました\r\n");
-    EXPECT_FALSE(PathExists(out.c_str()));
-    tree.File(tree.Root(), "f", Source("f", "data"));
-    EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
-}
-
-// Abort by the button or by Esc while a large file is being compressed: the file's entry is
-// dropped, the walk stops, and Esc closes the dialog once the worker has ended.
-TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
-{
-    // Slow to deflate at level 9, so the build is still in it when the abort comes.
-    std::string large = Source("large", CompressibleText(1 << 20) + RandomBytes(1 << 20, 3));
-    for (int i = 0; i < 5; ++i)
-        large = Source("large", ReadWholeFile(large) + ReadWholeFile(large));
-    for (int how : {IDC_JOB_ABORT, IDCANCEL}) {
-        SCOPED_TRACE(how);
-        tree.Clear();
-        tree.File(tree.Root(), "small", Source("small", "s"));
-        tree.File(tree.Root(), "large", large, 9);
-        tree.File(tree.Root(), "after", Source("after", "a"));
-        Source("out.zip", "previous");
-        JobState state;
-        bool closedByEsc = false;
-        JobDriver driver([&](HWND dialog) {
-            HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
-            DWORD start = GetTickCount();
-            while (SendMessageA(bar, PBM_GETPOS, 0, 0) < 1 && GetTickCount() - start < 20000)
-                Sleep(1);
-            PressJobButton(dialog, how);
-            state = ReadState(dialog);
-            PressJobButton(dialog, IDCANCEL);
-            closedByEsc = WaitForWindowGone(dialog, 5000);
-            if (!closedByEsc)
-                PressJobButton(dialog, IDOK);
-        });
-        EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
-        ASSERT_TRUE(driver.Finish());
-        EXPECT_EQ(state.log, std::string(kCounted) + "3\r\n圧縮開始\r\nerror : large(" + large +
-                                 ")\r\n前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
-        EXPECT_EQ(state.position, 2);
-        EXPECT_TRUE(closedByEsc);
-        EXPECT_EQ(ReadWholeFile(out), "previous");
-    }
-}
-
-// Far beyond the edit control's default limit of about 32,000 characters, the log is never cut;
-// and the bar counts beyond 65,535 files.
-TEST_F(CompressJob, ALongLogIsNeverCutAndTheBarCountsBeyond65535Files)
-{
     const int kLines = 2000;
     std::string expected = std::string(kCounted) + std::to_string(kLines) + "\r\n圧縮開始\r\n";
     for (int i = 0; i < kLines; ++i) {
@@ -260,20 +115,60 @@ TEST_F(CompressJob, ALongLogIsNeverCutAndTheBarCountsBeyond65535Files)
         tree.File(tree.Root(), name, path);
         expected += "error : 見つかりません : " + name + "(" + path + ")\r\n";
     }
-    expected += "処理を中断しました\r\n";
-    bool built = true;
-    JobState state = RunUntilClosed(false, &built);
+    expected += "前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n";
+    bool built = true, open = false;
+    std::string log = Run(true, &built, [&](HWND dialog) {
+        open = !WaitFor(300, [&] { return !IsWindow(dialog); });
+    });
     EXPECT_FALSE(built);
+    EXPECT_TRUE(open);
     EXPECT_GT(expected.size(), 600000u);
-    EXPECT_EQ(state.log, expected);
+    EXPECT_EQ(log, expected);
 
+    // An empty project stops before any file is created; a path that does not fit shows nothing.
     tree.Clear();
-    std::string empty = Source("empty", "");
-    for (int i = 0; i < 66000; ++i)
-        tree.File(tree.Root(), std::to_string(i), empty, 0);
-    state = RunUntilClosed(false, &built);
-    EXPECT_TRUE(built);
-    EXPECT_EQ(state.rangeHigh, 66000);
-    EXPECT_EQ(state.position, 66000);
-    EXPECT_NE(state.log.find("ファイル数:66000\r\n"), std::string::npos);
+    tree.Folder(tree.Root(), "empty");
+    DeleteFileA(out.c_str());
+    EXPECT_EQ(Run(true, &built), std::string(kCounted) + "0\r\n処理を中断しました\r\n");
+    EXPECT_FALSE(built || PathExists(out.c_str()));
+    tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
+    EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
+}
+
+// Abort by the button or by Esc while a large file is being compressed: the file's entry is
+// dropped, the walk stops, and Esc closes the dialog once the worker has ended.
+TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
+{
+    // Slow to deflate at level 9, so the build is still in it when the abort comes.
+    std::string large = dir.WriteFile("large", CompressibleText(1 << 20) + RandomBytes(1 << 20, 3));
+    for (int i = 0; i < 5; ++i)
+        large = dir.WriteFile("large", ReadWholeFile(large) + ReadWholeFile(large));
+    for (int how : {IDC_JOB_ABORT, IDCANCEL}) {
+        SCOPED_TRACE(how);
+        tree.Clear();
+        tree.File(tree.Root(), "small", dir.WriteFile("small", "s"));
+        tree.File(tree.Root(), "large", large, 9);
+        tree.File(tree.Root(), "after", dir.WriteFile("after", "a"));
+        dir.WriteFile("out.zip", "previous");
+        std::string log;
+        int position = 0;
+        bool closedByEsc = false;
+        ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+            HWND bar = GetDlgItem(dialog, IDC_JOB_PROGRESS);
+            WaitFor(20000, [&] { return SendMessageA(bar, PBM_GETPOS, 0, 0) >= 1; });
+            PressButton(dialog, how);
+            WaitForJobEnd(dialog);
+            log = JobLogText(dialog);
+            position = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+            PressButton(dialog, IDCANCEL);
+            closedByEsc = WaitFor(5000, [&] { return !IsWindow(dialog); });
+        });
+        EXPECT_FALSE(StartCompressJob(nullptr, out.c_str(), false));
+        ASSERT_TRUE(job.Wait().found);
+        EXPECT_EQ(log, std::string(kCounted) + "3\r\n圧縮開始\r\nerror : large(" + large + ")\r\n" +
+                           "前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n");
+        EXPECT_EQ(position, 2);
+        EXPECT_TRUE(closedByEsc);
+        EXPECT_EQ(ReadWholeFile(out), "previous");
+    }
 }
