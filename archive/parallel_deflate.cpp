@@ -356,7 +356,7 @@ ParallelDeflate::ParallelDeflate(DeflateSink* sink, const ParallelDeflateSetting
     int threads = std::max(1, settings.threads);
     state_->sink = sink;
     state_->blockSize = std::max<size_t>(1, settings.blockSize);
-    state_->maxBlocks = 2 * static_cast<size_t>(threads);
+    state_->maxBlocks = kBlocksPerThread * static_cast<size_t>(threads);
     state_->maxEntries = 2 * state_->maxBlocks;
     for (int i = 0; i < threads; ++i)
         state_->workers.emplace_back([this] { state_->Work(); });

@@ -11,9 +11,9 @@
 // pieces join into one raw deflate stream (window 15, memLevel 8, default strategy). The bytes
 // depend only on the input, the level and the block size, never on the number of threads.
 //
-// Memory: at most 2 x threads blocks are read and not yet handed over, each holding its input, its
-// output (deflateBound of a block) and a 32 KiB dictionary; each worker has one deflate stream
-// (about 256 KiB). A file of any size is never held whole.
+// Memory: at most kBlocksPerThread x threads blocks are read and not yet handed over, each holding
+// its input, its output (deflateBound of a block) and a 32 KiB dictionary; each worker has one
+// deflate stream (about 256 KiB). A file of any size is never held whole.
 
 // Where an entry's bytes come from. Read by one worker at a time, in order; destroyed on a worker
 // as soon as the entry has been read to its end or has failed, so an open file closes early.
@@ -60,6 +60,11 @@ int DefaultDeflateThreads();
 // text took 0.74 s in 1 MiB blocks against 0.95 s in 256 KiB ones (bench/parallel_deflate_bench.py
 // --wine --blocks), and the blocks in flight still take only about 2 MiB each.
 constexpr size_t kDeflateBlockSize = 1024 * 1024;
+
+// Blocks in flight per thread. Entries are handed over in order but finish out of order: with few
+// slots, one longer file at the head of the queue left the other workers idle among small files
+// (the headers of /usr/include took about a fifth longer with 2 per thread than with 8).
+constexpr int kBlocksPerThread = 8;
 
 struct ParallelDeflateSettings {
     int threads = DefaultDeflateThreads();

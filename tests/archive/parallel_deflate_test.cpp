@@ -74,7 +74,7 @@ std::string Describe(const DeflateResult& r)
 struct RecordingSink : DeflateSink {
     bool BeginEntry(const DeflateResult& known) override
     {
-        EXPECT_LE(started - static_cast<int>(data.size()), 2 * threads);
+        EXPECT_LE(started - static_cast<int>(data.size()), kBlocksPerThread * threads);
         begun.push_back(known);
         transcript += Describe(known) + "|";
         data.emplace_back();
