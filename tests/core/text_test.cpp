@@ -43,7 +43,8 @@ TEST(Strings, LeadBytesQuotesAndConversions)
 TEST(Strings, TabFieldsAreCountedStoredAndCopiedWithTheirCut)
 {
     struct { const char* line; int count; const char* fields; } rows[] = {
-        {"", 0, ""}, {"\t", 1, "[]"}, {"a\t", 1, "[a]"}, {"\ta", 2, "[][a]"}, {"a\t\tb", 3, "[a][][b]"},
+        {"", 0, ""}, {"\t", 1, "[]"}, {"a\t", 1, "[a]"}, {"\ta", 2, "[][a]"},
+        {"a\t\tb", 3, "[a][][b]"},
         {"1\t2\t3\t4\t5\t6", 6, "[1][2][3][4][5]"} /* counted beyond the capacity of 5 */,
     };
     for (const auto& row : rows) {
@@ -74,7 +75,8 @@ TEST(Strings, TabFieldsAreCountedStoredAndCopiedWithTheirCut)
 TEST(FormatText, FitsCutsAndAlwaysTerminates)
 {
     struct { const char* text; int result; const char* buffer; } rows[] = {
-        {"0123456789", -1, "0123456"}, {"0123456", 7, "0123456"}, {"01234567", -1, "0123456"}, {"", 0, ""}};
+        {"0123456789", -1, "0123456"}, {"0123456", 7, "0123456"}, {"01234567", -1, "0123456"},
+        {"", 0, ""}};
     for (const auto& row : rows) {
         char buffer[8];
         memset(buffer, 'x', sizeof buffer);
@@ -83,7 +85,8 @@ TEST(FormatText, FitsCutsAndAlwaysTerminates)
     }
     char buffer[260];
     // The executable's directory and a file name fit in 259 bytes, or give no path.
-    std::string fits = "C:\\" + std::string(243, 'd') + "\\", tooLong = "C:\\" + std::string(244, 'd') + "\\";
+    std::string fits = "C:\\" + std::string(243, 'd') + "\\";
+    std::string tooLong = "C:\\" + std::string(244, 'd') + "\\";
     EXPECT_STREQ(JoinExePath("C:\\pw\\", "packwren.ini", buffer), "C:\\pw\\packwren.ini");
     EXPECT_NE(JoinExePath(fits.c_str(), "packwren.ini", buffer), nullptr);
     EXPECT_EQ(JoinExePath(tooLong.c_str(), "packwren.ini", buffer), nullptr);
@@ -106,7 +109,8 @@ TEST(Paths, ComponentsJoinsAndComparisonsSkipTrailBytes)
     struct { const char *directory, *name; bool fits; std::string joined; } joins[] = {
         {"dir", "f", true, "dir" + sep + "f"}, {"C:\\", "f", true, "C:\\f"},
         {"表", "f", true, "表" + sep + "f"},  // a trail byte is no separator
-        {"0123456789", "abcd", true, "0123456789" + sep + "abcd"}, {"0123456789", "abcde", false, ""},
+        {"0123456789", "abcd", true, "0123456789" + sep + "abcd"},
+        {"0123456789", "abcde", false, ""},
     };
     for (const auto& row : joins) {
         EXPECT_EQ(JoinPath(buffer, sizeof buffer, row.directory, row.name), row.fits) << row.name;

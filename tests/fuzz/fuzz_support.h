@@ -26,7 +26,7 @@ public:
         static char path[] = "/dev/shm/packwren-fuzz-XXXXXX";
         static const bool made = [] {
             if (mkdtemp(path) == nullptr)
-                Check(mkdtemp(strcpy(path, "/tmp/packwren-fuzz-XXXXXX")) != nullptr, "no directory");
+                Check(mkdtemp(strcpy(path, "/tmp/packwren-fuzz-XXXXXX")) != nullptr, "no dir");
             return atexit([] { system((std::string("rm -rf '") + path + "'").c_str()); }) == 0;
         }();
         Check(made && previous_ != nullptr && chdir(path) == 0, "cannot enter the work directory");

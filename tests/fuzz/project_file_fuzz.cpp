@@ -149,11 +149,11 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
                       ((e.flags & 1) != 0) == (password != nullptr && password[0] != '\0') &&
                       (EffectiveLevel(it->second) != 0 || stored);
         }
-        Check(matched, "an entry that is no file of the project, or not its data, cipher or method");
+        Check(matched, "an entry that is no file of the project, or not with its data or method");
     }
     int count = CountArchiveFiles();
-    Check(result != 0 || (static_cast<int>(parsed.entries.size()) == count && report.steps == count),
-          "a build without error lost or did not step a file");
+    bool complete = static_cast<int>(parsed.entries.size()) == count && report.steps == count;
+    Check(result != 0 || complete, "a build without error lost or did not step a file");
     Check(result == 0 || !report.log.empty(), "a failed build without a log line");
 }
 

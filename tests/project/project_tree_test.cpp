@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -88,62 +86,6 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
     EXPECT_EQ(Shape(Root()), "ソース{} Note note(1){} NOTE(2){}");
 }
 
-// Counters are remembered per folder instead of walked from 1 for every newcomer; through a long
-// run of adds, renames, deletes and new folders over a few names, every name given is the one the
-// walk over the folder's list gives ("" for a duplicate), and the name index agrees with the list.
-TEST_F(TreeTest, RememberedCountersGiveTheNamesOfTheWalkFromOne)
-{
-    auto walked = [](const ProjectNode* folder, const std::string& base, const std::string& ext,
-                     const char* source) {
-        std::string tried = base + ext;
-        for (int counter = 1;; ++counter) {
-            const ProjectNode* clash = nullptr;
-            for (const ProjectNode* child = folder->firstChild; child; child = child->nextSibling)
-                clash = NamesEqual(child->name, tried.c_str()) ? child : clash;
-            if (clash == nullptr || (source != nullptr && NamesEqual(clash->sourcePath, source)))
-                return clash == nullptr ? tried : std::string();
-            tried = (base + "(" + std::to_string(counter) + ")" + ext).substr(0, 259);
-        }
-    };
-    const std::string names[] = {"x.txt", "X.TXT", "x(1).txt", "x(2).txt", "x", "x(1)", "(1).txt",
-                                 std::string(249, 'L') + ".text"};  // its path just fits
-    std::mt19937 random(20261207);
-    ProjectNode* folder = Folder(Root(), "one");
-    std::vector<ProjectNode*> children;
-    for (int step = 0; step < 4000; ++step) {
-        SCOPED_TRACE(step);
-        const std::string& name = names[random() % std::size(names)];
-        ProjectNode* some = children.empty() ? nullptr : children[random() % children.size()];
-        int action = random() % 6;
-        if (action < 3) {  // a file from one of a few places, named by its path or as a text
-            std::string path = "C:\\" + std::to_string(random() % 5) + "\\" + name;
-            char base[kNamePartSize], ext[kNamePartSize] = "";
-            SplitEntryName(path.c_str(), base, ext);
-            bool asText = action == 0;
-            std::string expected = walked(folder, asText ? name : base, asText ? "" : ext, path.c_str());
-            ProjectNode* made = File(folder, path.c_str(), asText ? name.c_str() : nullptr);
-            EXPECT_EQ(made ? made->name : "", expected);
-        } else if (action == 3 && some != nullptr) {
-            DeleteEntry(some);
-        } else if (action == 4 && some != nullptr) {
-            RenameEntry(some, name.c_str());
-        } else if (action == 5) {
-            char made[64];
-            ASSERT_TRUE(MakeNewFolderName(folder, made, sizeof made));
-            EXPECT_EQ(made, walked(folder, "新規フォルダ", "", nullptr));
-            Folder(folder, made);
-        }
-        children.clear();
-        for (ProjectNode* child = folder->firstChild; child; child = child->nextSibling) {
-            std::string upper = child->name;  // the index finds every child in any case
-            for (char& c : upper)
-                c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-            EXPECT_EQ(FindChildNamed(folder, upper.c_str()), child) << child->name;
-            children.push_back(child);
-        }
-    }
-}
-
 // A deleted entry goes with everything below it, the items of its folders innermost first, and
 // leaves no current folder or status entry behind that points at freed memory.
 TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndClearEmptiesTheProject)
@@ -158,7 +100,8 @@ TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndClearEmptiesTheProject)
     RecordingView view;
     SetProjectView(&view);
     DeleteEntry(b);
-    EXPECT_EQ(view.calls, (Calls{"DeleteFolderItem g", "DeleteFolderItem c", "DeleteFolderItem b"}));
+    EXPECT_EQ(view.calls,
+              (Calls{"DeleteFolderItem g", "DeleteFolderItem c", "DeleteFolderItem b"}));
     EXPECT_EQ(CurrentFolder(), a);  // without a view that moves it, the nearest folder left
     EXPECT_EQ(StatusNode(), nullptr);
     DeleteEntry(a);
@@ -240,9 +183,9 @@ TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
                                  "AddFolderItem empty", "AddFolderItem nested",
                                  "AddFolderItem report(1)", "DeleteRow src",
                                  "DeleteFolderItem empty", "DeleteFolderItem lib",
-                                 "DeleteFolderItem nested", "DeleteFolderItem src", "DeleteRow Docs",
-                                 "DeleteFolderItem Docs", "DeleteRow dup.txt", "DeleteRow report",
-                                 "DeleteFolderItem report", "ExpandFolderItem to", "Unlock"}));
+                                 "DeleteFolderItem nested", "DeleteFolderItem src",
+                                 "DeleteRow Docs", "DeleteFolderItem Docs", "DeleteRow dup.txt",
+                                 "DeleteRow report", "DeleteFolderItem report", "ExpandFolderItem to", "Unlock"}));
     const ProjectNode* movedLib = FindChildNamed(FindChildNamed(to, "src"), "lib");
     EXPECT_EQ(movedLib->level, 2);
     EXPECT_STREQ(movedLib->password, "");
@@ -260,36 +203,6 @@ TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
                                  "DeleteFolderItem report(1)", "ExpandFolderItem from", "Unlock"}));
 }
 
-// A new folder in the current folder: the first free name, its item and row, its row selected
-// and, only when the list has the focus, its name edited.
-TEST_F(TreeTest, NewFoldersTakeTheFirstFreeNameAndAreEditedOnlyWhenTheListHasTheFocus)
-{
-    struct { std::vector<const char*> existing; bool focus; std::string made; } rows[] = {
-        {{}, false, "新規フォルダ"},
-        {{"新規フォルダ", "新規フォルダ(1)"}, true, "新規フォルダ(2)"},
-        {{"新規フォルダ", "新規フォルダ(2)"}, false, "新規フォルダ(1)"},
-    };
-    for (const auto& row : rows) {
-        ClearProject();
-        ProjectNode* here = Folder(Root(), "here");
-        for (const char* name : row.existing)
-            File(here, "C:\\n", name);
-        SetCurrentFolder(here);
-        RecordingView view;
-        view.listHasFocus = row.focus;
-        SetProjectView(&view);
-        ProjectNode* made = CreateNewFolder();
-        SetProjectView(nullptr);
-        ASSERT_NE(made, nullptr);
-        EXPECT_TRUE(made->IsFolder() && made->parent == here);
-        Calls expected{"AddFolderItem " + row.made, "AppendRow " + row.made,
-                       "SelectOnlyRow " + row.made, "ExpandFolderItem here"};
-        if (row.focus)
-            expected.push_back("EditRowLabel " + row.made);
-        EXPECT_EQ(view.calls, expected);
-    }
-}
-
 // Disk additions on a real directory of this platform (the Windows tests add hidden and system
 // files and Japanese names on top).
 TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
@@ -297,17 +210,18 @@ TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
     TempDir dir;
     auto native = [&](std::string relative) {
         std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
-        return dir.Join(relative);
+        return relative;
     };
     for (const char* name : {"data", "data/sub", "data/sub/deeper", "data/empty"})
-        dir.MakeDir(native(name).substr(dir.Path().size() + 1));
+        dir.MakeDir(native(name));
     for (const char* name : {"data/top.txt", "data/.hidden", "data/sub/deeper/deep.txt"})
-        dir.WriteFile(native(name).substr(dir.Path().size() + 1), "x");
+        dir.WriteFile(native(name), "x");
     ProjectNode* target = Folder(Root(), "target");
     SetCurrentFolder(target);
     RecordingView view;
     SetProjectView(&view);
-    const std::string data = native("data"), sub = native("data/sub"), top = native("data/top.txt");
+    const std::string data = dir.Join("data"), sub = dir.Join(native("data/sub"));
+    const std::string top = dir.Join(native("data/top.txt"));
     const char* paths[] = {sub.c_str(), top.c_str()};
     AddDroppedPaths(paths, 2, target);
     EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem sub", "AppendRow sub",
@@ -316,12 +230,7 @@ TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
     EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt}} top.txt");
     EXPECT_EQ(FindChildNamed(FindChildNamed(FindChildNamed(target, "sub"), "deeper"), "deep.txt")
                   ->sourcePath,
-              native("data/sub/deeper/deep.txt"));
-    view.calls.clear();
-    SetCurrentFolder(FindChildNamed(target, "sub"));
-    AddDiskPath(top.c_str(), false, nullptr);  // no target: the current folder
-    EXPECT_EQ(view.calls, Calls{"AppendRow top.txt"});
-
+              dir.Join(native("data/sub/deeper/deep.txt")));
     // A path ending in a separator is named by what comes before; added again it merges.
     ProjectNode* added = AddDiskPath((data + kPathSeparator).c_str(), true, Root());
     ASSERT_NE(added, nullptr);

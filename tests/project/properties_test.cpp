@@ -7,9 +7,7 @@
 
 #include "core/settings_document.h"
 #include "project/archive_settings.h"
-#include "project/project_file.h"
 #include "tests/support/project_fixture.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -92,7 +90,8 @@ TEST_F(PropertiesTest, ArchiveOptionsComeFromTheProjectThenTheApplicationAndShow
                       std::to_string(options.verify),
                   row.options);
         std::string path = "C:\\row" + std::to_string(&row - rows);
-        ProjectNode* entry = InsertChild(Root(), path.c_str(), false, row.password, -1, nullptr, nullptr);
+        ProjectNode* entry = InsertChild(Root(), path.c_str(), false, row.password, -1, nullptr,
+                                         nullptr);
         EXPECT_EQ(Status(entry), start + row.status);
     }
 }
@@ -116,7 +115,7 @@ TEST_F(PropertiesTest, EntriesInheritEachHalfFromTheNearestHolder)
         EXPECT_EQ(Status(row.node), row.status) << row.node->name;
 }
 
-TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThemAndTheRestSurviveASave)
+TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThem)
 {
     ProjectNode* file = File(Root(), "C:\\a");
     struct { std::string password; bool accepted; } rows[] = {
@@ -132,73 +131,6 @@ TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThemAndTheR
     EXPECT_TRUE(SetOwnPassword(file, nullptr));
     EXPECT_EQ(file->password, nullptr);
     EXPECT_FALSE(SetOwnPassword(Root(), "x"));  // the root's comes from the documents
-    DeleteEntry(file);
-
-    // Every byte a password may hold, on a folder and on a file, saved and read back.
-    std::vector<std::string> passwords{"", "=", "a=b", "<", ">", "[x]", " lead", "trail ",
-                                       std::string(259, 'z')};
-    for (int byte = 0x20; byte < 0x100; ++byte)
-        passwords.push_back(std::string(1, static_cast<char>(byte)) + "|");
-    ASSERT_EQ(OpenProject(""), 0);
-    for (size_t i = 0; i < passwords.size(); ++i) {
-        ProjectNode* folder = Folder(Root(), ("f" + std::to_string(i)).c_str());
-        ASSERT_TRUE(SetOwnPassword(folder, passwords[i].c_str())) << i;
-        ASSERT_TRUE(SetOwnPassword(File(folder, ("C:\\p" + std::to_string(i)).c_str()),
-                                   passwords[i].c_str()));
-    }
-    TempDir dir;
-    std::string path = dir.Join("passwords.pwp");
-    ASSERT_TRUE(StoreProject(&project) && project.Save(path.c_str()));
-    ASSERT_EQ(OpenProject(path.c_str()), 0);
-    std::vector<std::string> read, twice;
-    for (const ProjectNode* folder = Root()->firstChild; folder; folder = folder->nextSibling) {
-        for (const ProjectNode* node : {folder, static_cast<const ProjectNode*>(folder->firstChild)})
-            read.push_back(node && node->password ? node->password : "(none)");
-    }
-    for (const std::string& password : passwords)
-        twice.insert(twice.end(), 2, password);
-    EXPECT_EQ(read, twice);
-}
-
-// The dialog starts from the entry's own values and is read back on OK only.
-TEST_F(PropertiesTest, TheEntryDialogIsReadBackOnOkOnly)
-{
-    SetDocuments({}, {{"COMPLEVELENABLE", "1"}, {"COMPRESSLEVEL", "6"}});
-    ApplyProjectProperties();
-    ProjectNode* file = InsertChild(Root(), "C:\\c", false, "old", 5, nullptr, nullptr);
-    RecordingView view;
-    SetProjectView(&view);
-    // The keys the "user" sets (result 2: cancelled); the password afterwards ("-": none) and the
-    // level.
-    struct { int result; Keys keys; bool stored; const char* password; int level; } rows[] = {
-        {2, {{"PASSWORDENABLE", "1"}, {"PASSWORD", "new"}}, false, "old", 5},
-        {1, {{"PASSWORDENABLE", "1"}}, true, "old", 5},  // the text as it was
-        {1, {{"PASSWORDENABLE", "0"}, {"COMPLEVELENABLE", "1"}, {"COMPRESSLEVEL", "8"}}, true, "-", 8},
-        {1, {{"COMPLEVELENABLE", "1"}, {"COMPRESSLEVEL", "x"}}, true, "-", 0},
-        {1, {{"PASSWORDENABLE", "1"}, {"PASSWORD", ""}, {"COMPLEVELENABLE", "0"}}, true, "", -1},
-        // A password a project file cannot carry is said and nothing is stored.
-        {1, {{"PASSWORDENABLE", "1"}, {"PASSWORD", "bad\ttab"}, {"COMPRESSLEVEL", "3"}}, false, "", -1},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE("row " + std::to_string(&row - rows));
-        errors.texts.clear();
-        view.calls.clear();
-        int shownDialog = 0;
-        bool stored = EditEntryProperties(file, 111, [&](int dialogId, const SettingsScope& scope) {
-            shownDialog = dialogId;
-            for (auto& [key, value] : row.keys)
-                scope.Set(key, value);
-            return row.result;
-        });
-        EXPECT_EQ(shownDialog, 111);
-        EXPECT_EQ(stored, row.stored);
-        EXPECT_EQ(file->password ? file->password : "-", std::string(row.password));
-        EXPECT_EQ(file->ownsPassword, file->password != nullptr);
-        EXPECT_EQ(file->level, row.level);
-        EXPECT_EQ(errors.texts.size(), row.result == 1 && !row.stored ? 1u : 0u);
-        EXPECT_EQ(view.calls.size(), row.stored ? 1u : 0u);  // a stored result refreshes the status
-    }
-    EXPECT_FALSE(EditEntryProperties(Root(), 111, [](int, const SettingsScope&) { return 1; }));
 }
 
 TEST_F(PropertiesTest, ConfirmedSettingsGoToEverySelectedRow)
@@ -212,7 +144,8 @@ TEST_F(PropertiesTest, ConfirmedSettingsGoToEverySelectedRow)
     SetProjectView(&view);
     EXPECT_TRUE(ApplyPropertiesToSelection(b));
     for (ProjectNode* node : {a, b, c})
-        EXPECT_EQ(std::string(node->password ? node->password : "-") + std::to_string(node->level), "pb2");
+        EXPECT_EQ(std::string(node->password ? node->password : "-") + std::to_string(node->level),
+                  "pb2");
     EXPECT_NE(a->password, b->password);  // each its own copy
     EXPECT_STREQ(unselected->password, "pd");
     // Own values only: an entry without its own takes none.
