@@ -21,7 +21,7 @@ TEST(Strings, LeadBytesQuotesAndConversions)
     // Only an opening quote and its partner go.
     struct { const char *input, *expected; } quotes[] = {
         {"\"C:\\a b\\a.pwp\"", "C:\\a b\\a.pwp"}, {"C:\\a.pwp\"", "C:\\a.pwp\""}, {"\"", ""},
-        {"\"a\"b\"", "a\"b"}, {"\"open", "open"}, {"", ""}};
+        {"\"\"", ""}, {"\"a\"b\"", "a\"b"}, {"\"open", "open"}, {"", ""}};
     for (const auto& row : quotes) {
         char buffer[64];
         strcpy(buffer, row.input);
