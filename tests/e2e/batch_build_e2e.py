@@ -7,7 +7,9 @@ Python's zipfile, whose extracted bytes are compared with the source files.
     batch_build_e2e.py <packwren.exe> <job_watch.exe> [unittest arguments]
 """
 
+import collections
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -35,26 +37,12 @@ TEXT = b"".join(b"line %d of some compressible text\r\n" % (i % 97) for i in ran
 
 
 def noise(size, seed):
-    out, x = bytearray(size), seed
-    for i in range(size):
-        x ^= (x << 13) & 0xFFFFFFFF
-        x ^= x >> 17
-        x ^= (x << 5) & 0xFFFFFFFF
-        out[i] = x >> 24
-    return bytes(out)
+    return random.Random(seed).randbytes(size)
 
 
-def raw_deflate(data, level):
-    compressor = zlib.compressobj(level, zlib.DEFLATED, -15, 8, zlib.Z_DEFAULT_STRATEGY)
-    return compressor.compress(data) + compressor.flush()
-
-
-class Expected:
-    """What one entry must look like. `level` None: stored."""
-
-    def __init__(self, name, source, level, password=None, attributes=0x20):
-        self.name, self.source, self.level = name, source, level
-        self.password, self.attributes = password, attributes
+# What one entry must look like. `level` None: stored.
+Expected = collections.namedtuple("Expected", "name source level password attributes",
+                                  defaults=(None, 0x20))
 
 
 class Sandbox:
@@ -65,6 +53,7 @@ class Sandbox:
         self.dir = tempfile.mkdtemp(prefix="packwren-e2e-")
         test.addCleanup(shutil.rmtree, self.dir, True)
         self.exe = os.path.join(self.dir, "packwren.exe")
+        self.out = os.path.join(self.dir, "out.zip")
         shutil.copy(PACKWREN, self.exe)
 
     def source(self, name, data, marks=(), size=None):
@@ -81,31 +70,29 @@ class Sandbox:
         os.utime(path, (MTIME, MTIME))
         return path
 
-    def build(self, entries, output="out.zip", level=None, password=None, expect_dialog=False,
-              quiet=False, timeout=120, options=None):
-        """Runs the batch build; returns (exit code, the log when the dialog stayed open or,
-        with `quiet`, what the run printed)."""
+    def build(self, entries, output="out.zip", level=None, password=None, options=None,
+              dialog=False, timeout=120):
+        """The batch build; without `dialog` run with -q, so that a window waiting for anybody
+        fails by the time-out. Returns (exit code, what it printed, or the dialog's log)."""
         project = os.path.join(self.dir, "project.pwp")
         pwp.write_project(project, "e2e", entries, level, password, options)
         out = os.path.join(self.dir, output)
         os.makedirs(os.path.dirname(out), exist_ok=True)
         arguments = [pwp.windows_path(project), "-o", pwp.windows_path(out)]
-        if quiet:
+        if not dialog:
             return self.run_quiet(*arguments, timeout=timeout)
         log_path = os.path.join(self.dir, "log.txt")
         watch = subprocess.Popen([WINE_RUN, JOB_WATCH, pwp.windows_path(log_path), "120000"],
-                                 cwd=self.dir, env=ENV) if expect_dialog else None
-        run = subprocess.run([WINE_RUN, self.exe] + arguments, cwd=self.dir, env=ENV, timeout=timeout)
-        if watch is None:
-            return run.returncode, None
+                                 cwd=self.dir, env=ENV)
+        run = subprocess.run([WINE_RUN, self.exe] + arguments, cwd=self.dir, env=ENV,
+                             timeout=timeout)
         if watch.wait(timeout=300) != 0:
             raise AssertionError("no dialog waited to be closed (job_watch %d)" % watch.returncode)
         with open(log_path, "rb") as f:
             return run.returncode, f.read().decode("cp932")
 
     def run_quiet(self, *arguments, timeout=60):
-        """packwren.exe -q: no window may wait for anybody, so a hang fails by the time-out.
-        Returns (exit code, standard output with CR LF as LF)."""
+        """packwren.exe -q; returns (exit code, standard output with CR LF as LF)."""
         run = subprocess.run([WINE_RUN, self.exe, "-q", *arguments], cwd=self.dir, env=ENV,
                              stdout=subprocess.PIPE, timeout=timeout)
         return run.returncode, run.stdout.decode("cp932").replace("\r\n", "\n")
@@ -118,10 +105,8 @@ class BatchBuild(unittest.TestCase):
         with open(path, "rb") as f:
             data = f.read()
         # Nothing after the end record: a stored rewrite must not leave a longer attempt behind.
-        self.assertEqual(data[-22:-18], b"PK\x05\x06")
-        self.assertEqual(data[-2:], b"\x00\x00")
+        self.assertEqual((data[-22:-18], data[-2:]), (b"PK\x05\x06", b"\x00\x00"))
         self.run_readers(path, expected)
-
         with zipfile.ZipFile(path) as z:
             infos = z.infolist()
             self.assertEqual([i.filename.encode("cp437").decode("cp932") for i in infos],
@@ -136,15 +121,14 @@ class BatchBuild(unittest.TestCase):
                     self.assertEqual((info.compress_type, info.flag_bits), (0, encrypted), e.name)
                     self.assertEqual(info.compress_size, len(source) + 12 * encrypted, e.name)
                 else:
-                    self.assertEqual(info.compress_type, 8, e.name)
                     flags = {1: 6, 2: 4, 8: 2, 9: 2}.get(e.level, 0)  # the deflate speed bits
-                    self.assertEqual(info.flag_bits, flags | encrypted, e.name)
+                    self.assertEqual((info.compress_type, info.flag_bits), (8, flags | encrypted))
                     # The same bytes zlib makes at that level.
-                    self.assertEqual(info.compress_size,
-                                     len(raw_deflate(source, e.level)) + 12 * encrypted, e.name)
-                self.assertEqual(info.external_attr, e.attributes, e.name)
-                self.assertEqual(info.date_time, (2020, 5, 6, 7, 8, 8), e.name)
-                self.assertEqual(info.create_system, 0, e.name)
+                    deflate = zlib.compressobj(e.level, zlib.DEFLATED, -15)
+                    size = len(deflate.compress(source) + deflate.flush()) + 12 * encrypted
+                    self.assertEqual(info.compress_size, size, e.name)
+                self.assertEqual((info.external_attr, info.date_time, info.create_system),
+                                 (e.attributes, (2020, 5, 6, 7, 8, 8), 0), e.name)
 
     def run_readers(self, path, expected):
         """unzip -t and 7-Zip test the archive, once per password (naming the entries when
@@ -152,16 +136,14 @@ class BatchBuild(unittest.TestCase):
         groups = {}
         for e in expected:
             groups.setdefault(e.password or "", []).append(e.name)
-        members = lambda names: [] if len(groups) == 1 else [n.encode("cp932") for n in names]
         for password, names in groups.items():
-            unzip = ["unzip", "-tqq"] + (["-P", password] if password else []) + [path]
-            self.assertEqual(subprocess.run(unzip + members(names), capture_output=True).returncode,
-                             0, unzip)
-            seven = ["7zz", "t"] + (["-p" + password] if password else []) + [path]
-            self.assertEqual(subprocess.run(seven + members(names), capture_output=True).returncode,
-                             0, seven)
+            members = [] if len(groups) == 1 else [n.encode("cp932") for n in names]
+            for reader in (["unzip", "-tqq"] + (["-P", password] if password else []),
+                           ["7zz", "t"] + (["-p" + password] if password else [])):
+                run = subprocess.run(reader + [path] + members, capture_output=True)
+                self.assertEqual(run.returncode, 0, reader)
 
-    def test_tree_of_folders_levels_names_times_and_attributes(self):
+    def test_tree_of_folders_levels_passwords_names_times_and_attributes(self):
         box = Sandbox(self)
         text, empty = box.source("text.txt", TEXT), box.source("empty", b"")
         big = box.source("noise", noise(200000, 7))
@@ -169,7 +151,7 @@ class BatchBuild(unittest.TestCase):
         read_only = box.source("read-only.txt", TEXT[:5000])
         os.chmod(read_only, 0o444)
         pwp.write_settings(os.path.join(box.dir, "packwren.ini"), level=2)
-        entries = [
+        code, printed = box.build([
             pwp.File("readme.txt", text),
             pwp.Folder("a", children=[pwp.Folder("b", children=[pwp.File("c.txt", text)])]),
             pwp.Folder("empty-folder", children=[pwp.Folder("emptier")]),
@@ -180,52 +162,31 @@ class BatchBuild(unittest.TestCase):
             pwp.Folder("ソース", children=[pwp.File("表示.txt", japanese)]),
             pwp.File("read-only.txt", read_only),
             pwp.File("noise.bin", big, level=9),  # last: the longer deflated attempt is cut off
-        ]
-
-        def expected(top):
-            return [Expected("readme.txt", text, top), Expected("a/b/c.txt", text, top),
-                    Expected("empty.dat", empty, None), Expected("store.txt", text, None),
-                    Expected("nine/inherits.txt", text, 9), Expected("nine/own-1.txt", text, 1),
-                    Expected("ソース/表示.txt", japanese, top),
-                    Expected("read-only.txt", read_only, top, attributes=0x21),
-                    Expected("noise.bin", big, None)]
-
-        # The application's level, then the project's over it.
-        code, _ = box.build(entries, output="出力/書庫.zip")
-        self.assertEqual(code, 0)
-        self.check_archive(os.path.join(box.dir, "出力", "書庫.zip"), expected(2))
-        code, _ = box.build(entries, level=8)
-        self.assertEqual(code, 0)
-        self.check_archive(os.path.join(box.dir, "out.zip"), expected(8))
-        # No level anywhere: zlib's default.
-        os.remove(os.path.join(box.dir, "packwren.ini"))
-        code, _ = box.build(entries)
-        self.assertEqual(code, 0)
-        self.check_archive(os.path.join(box.dir, "out.zip"), expected(-1))
-
-    def test_passwords_of_the_project_folders_and_files(self):
-        box = Sandbox(self)
-        text, big = box.source("text.txt", TEXT), box.source("noise", noise(50000, 3))
-        entries = [
+        ], output="出力/書庫.zip")
+        self.assertEqual(code, 0, printed)
+        self.check_archive(os.path.join(box.dir, "出力", "書庫.zip"), [  # packwren.ini's level
+            Expected("readme.txt", text, 2), Expected("a/b/c.txt", text, 2),
+            Expected("empty.dat", empty, None), Expected("store.txt", text, None),
+            Expected("nine/inherits.txt", text, 9), Expected("nine/own-1.txt", text, 1),
+            Expected("ソース/表示.txt", japanese, 2),
+            Expected("read-only.txt", read_only, 2, attributes=0x21),
+            Expected("noise.bin", big, None)])
+        # Passwords of the project, a folder and files, below the project's own level.
+        code, printed = box.build([
             pwp.File("top.txt", text),
             pwp.Folder("secret", password="folder-pw", children=[
-                pwp.File("inherits.txt", text),
-                pwp.File("noise.bin", big),
+                pwp.File("inherits.txt", text), pwp.File("noise.bin", big),
                 pwp.File("own.txt", text, password="file-pw"),
                 pwp.File("plain.txt", text, password=""),
-                pwp.Folder("open", password="", children=[pwp.File("below.txt", text)]),
-            ]),
-        ]
-        code, _ = box.build(entries, password="project-pw")
-        self.assertEqual(code, 0)
-        self.check_archive(os.path.join(box.dir, "out.zip"), [
-            Expected("top.txt", text, -1, "project-pw"),
-            Expected("secret/inherits.txt", text, -1, "folder-pw"),
+                pwp.Folder("open", password="", children=[pwp.File("below.txt", text)])]),
+        ], level=8, password="project-pw")
+        self.assertEqual(code, 0, printed)
+        self.check_archive(box.out, [
+            Expected("top.txt", text, 8, "project-pw"),
+            Expected("secret/inherits.txt", text, 8, "folder-pw"),
             Expected("secret/noise.bin", big, None, "folder-pw"),
-            Expected("secret/own.txt", text, -1, "file-pw"),
-            Expected("secret/plain.txt", text, -1),
-            Expected("secret/open/below.txt", text, -1),
-        ])
+            Expected("secret/own.txt", text, 8, "file-pw"),
+            Expected("secret/plain.txt", text, 8), Expected("secret/open/below.txt", text, 8)])
 
     def test_missing_source_fails_the_build_after_its_folder(self):
         box = Sandbox(self)
@@ -233,119 +194,76 @@ class BatchBuild(unittest.TestCase):
         missing = pwp.windows_path(os.path.join(box.dir, "src", "missing.txt"))
         entries = [
             pwp.Folder("F", children=[
-                pwp.File("good1.txt", text),
-                pwp.File("missing.txt", missing),
+                pwp.File("good1.txt", text), pwp.File("missing.txt", missing),
                 pwp.File("good2.txt", text),
-                pwp.Folder("sub", children=[pwp.File("good3.txt", text)]),
-            ]),
+                pwp.Folder("sub", children=[pwp.File("good3.txt", text)])]),
             pwp.Folder("after", children=[pwp.File("never.txt", text)]),
             pwp.File("never2.txt", text),
         ]
-        out = os.path.join(box.dir, "out.zip")
-        with open(out, "wb") as f:
+        with open(box.out, "wb") as f:
             f.write(b"the previous archive")
-        code, log = box.build(entries, expect_dialog=True)
-        self.assertEqual(code, 1)
         expected = ("ファイル数計測中\r\nファイル数:6\r\n圧縮開始\r\n"
                     "error : 見つかりません : F/missing.txt(%s)\r\n"
                     "前の書庫はそのまま残しました : %s\r\n"
-                    "処理を中断しました\r\n" % (missing, pwp.windows_path(out)))
-        self.assertEqual(log, expected)
-        # Unattended, the same lines come on standard output and no window waits.
-        code, printed = box.build(entries, quiet=True)
-        self.assertEqual((code, printed), (1, expected.replace("\r\n", "\n")))
-        with open(out, "rb") as f:
+                    "処理を中断しました\r\n" % (missing, pwp.windows_path(box.out)))
+        self.assertEqual(box.build(entries, dialog=True), (1, expected))
+        # Unattended, the same lines come on standard output.
+        self.assertEqual(box.build(entries), (1, expected.replace("\r\n", "\n")))
+        with open(box.out, "rb") as f:
             self.assertEqual(f.read(), b"the previous archive")
         self.assertEqual(sorted(os.listdir(box.dir)),
                          ["log.txt", "out.zip", "packwren.exe", "project.pwp", "src"])
 
-    def test_a_full_disk_keeps_the_previous_archive(self):
+    def test_quiet_runs_that_cannot_build_say_why(self):
         box = Sandbox(self)
-        disk = os.path.join(box.dir, "disk")
-        os.makedirs(disk)
-        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk],
-                          stderr=subprocess.DEVNULL).returncode != 0:
-            self.skipTest("no tmpfs can be mounted here (needs root)")
-        self.addCleanup(subprocess.run, ["umount", disk])
-        out = os.path.join(disk, "out.zip")
-        with open(out, "wb") as f:
-            f.write(b"the previous archive")
-        big = box.source("noise.bin", noise(400000, 3))
-        code, printed = box.build([pwp.File("noise.bin", big)], output="disk/out.zip", quiet=True)
-        self.assertEqual(code, 1)
-        self.assertIn("前の書庫はそのまま残しました : %s\n" % pwp.windows_path(out), printed)
-        self.assertEqual(os.listdir(disk), ["out.zip"])
-        with open(out, "rb") as f:
-            self.assertEqual(f.read(), b"the previous archive")
-
-    def test_quiet_runs_never_wait_for_anybody(self):
-        box = Sandbox(self)
-        os.makedirs(os.path.join(box.dir, "folder.pwp"))
         long_path = "C:\\" + "a" * 300 + ".pwp"
-        cases = [
-            (["missing.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
-            (["folder.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
-            ([long_path, "-o", "out.zip"], "パスが長すぎます。(%s)\n" % long_path),
-            (["missing.pwp", "-o", long_path], "パスが長すぎます。(%s)\n" % long_path),
-            (["missing.pwp"], "-q にはプロジェクトファイルと -o の出力ファイルが必要です。\n"),
-        ]
-        for arguments, message in cases:
+        for arguments, message in [
+                (["missing.pwp", "-o", "out.zip"], "プロジェクトの読込に失敗しました。"),
+                (["missing.pwp", "-o", long_path], "パスが長すぎます。(%s)\n" % long_path),
+                (["missing.pwp"], "-q にはプロジェクトファイルと -o の出力ファイルが必要です。\n")]:
             with self.subTest(arguments=arguments[0][:20]):
                 code, printed = box.run_quiet(*arguments)
                 self.assertEqual(code, 1)
                 self.assertIn(message, printed)
-        self.assertFalse(os.path.exists(os.path.join(box.dir, "out.zip")))
-
-    # ZIP64 cases. Sparse sources and level 1 keep them within the CI budget: the large file is
-    # read and deflated once by the build and once by each reader, and never copied.
+        self.assertFalse(os.path.exists(box.out))
 
     def test_archive_options_for_todays_readers(self):
         """Unicode names (the 0x7075 field, or UTF-8 with bit 11), AES-256 and the read-back, set
-        in the project or in packwren.ini, each read by the readers that support it."""
+        in the project or in packwren.ini, each read by the readers that support it; each build
+        replaces the archive of the one before."""
         box = Sandbox(self)
         src = box.source("データ.txt", TEXT[:20000])
         password = "パスワード"  # typed in code page 932; the readers are given it in UTF-8
         entries = [pwp.Folder("日本語", children=[pwp.File("データ.txt", src)]),
                    pwp.File("秘密.txt", src, password=password)]
         names = ["日本語/データ.txt", "秘密.txt"]
-        ini = os.path.join(box.dir, "packwren.ini")
         for where, options in [("project", {"NAMECODE": 1, "ENCRYPTION": 1, "VERIFY": 1}),
                                ("packwren.ini", {"NAMECODE": 2, "ENCRYPTION": 1}),
                                ("project", {"NAMECODE": 2, "VERIFY": 1})]:
             with self.subTest(where=where, options=options):
-                pwp.write_settings(ini, options=options if where == "packwren.ini" else None)
-                code, printed = box.build(entries, quiet=True,
-                                          options=options if where == "project" else None)
+                pwp.write_settings(os.path.join(box.dir, "packwren.ini"),
+                                   options=options if where == "packwren.ini" else None)
+                code, printed = box.build(entries, options=options if where == "project" else None)
                 self.assertEqual(code, 0, printed)
-                if options.get("VERIFY"):
-                    self.assertIn("検査しました : 2 ファイル\n", printed)
-                out = os.path.join(box.dir, "out.zip")
+                self.assertEqual("検査しました : 2 ファイル\n" in printed, "VERIFY" in options)
                 aes = options.get("ENCRYPTION") == 1
-                listing = subprocess.run(["7zz", "l", "-slt", out], capture_output=True).stdout
+                listing = subprocess.run(["7zz", "l", "-slt", box.out], capture_output=True).stdout
                 self.assertEqual([l[7:] for l in listing.decode().splitlines()
-                                  if l.startswith("Path = ") and l[7:] != out], names)
+                                  if l.startswith("Path = ") and l[7:] != box.out], names)
                 self.assertIn(b"Method = AES-256" if aes else b"Method = ZipCrypto", listing)
-                # The traditional cipher takes the password's code page 932 bytes, which 7-Zip
-                # cannot be given from a UTF-8 terminal; AES takes it in UTF-8.
-                self.assertEqual(subprocess.run(["7zz", "t", "-p" + password, out] +
-                                                ([] if aes else [names[0]]),
-                                                capture_output=True).returncode, 0)
+                # The traditional cipher takes the password's code page 932 bytes, AES takes UTF-8.
                 passphrase = password if aes else password.encode("cp932")
                 for name in names:
-                    got = subprocess.run(["bsdtar", "-xOf", out, "--passphrase", passphrase, name],
-                                         capture_output=True)
+                    got = subprocess.run(["bsdtar", "-xOf", box.out, "--passphrase", passphrase,
+                                          name], capture_output=True)
                     self.assertEqual((got.returncode, got.stdout), (0, TEXT[:20000]), name)
                 # Info-ZIP unzip shows the Unicode names; it cannot decrypt AES.
-                self.assertEqual(subprocess.run(["unzip", "-Z1", out], capture_output=True,
+                self.assertEqual(subprocess.run(["unzip", "-Z1", box.out], capture_output=True,
                                                 env=dict(ENV, LC_ALL="C.UTF-8")).stdout.decode(),
                                  "".join(n + "\n" for n in names))
-                unzip = ["unzip", "-tqq", "-P", password.encode("cp932"), out]
-                self.assertEqual(subprocess.run(unzip + ([names[0]] if aes else []),
-                                                capture_output=True).returncode, 0)
-                if options["NAMECODE"] == 2:
-                    with zipfile.ZipFile(out) as archive:
-                        self.assertEqual(archive.namelist(), names)
-                        self.assertEqual(archive.read(names[0]), TEXT[:20000])
+
+    # ZIP64 cases. Sparse sources and level 1 keep them within the CI budget: the large file is
+    # read and deflated once by the build and once by each reader, and never copied.
 
     def test_a_file_past_4_gib_at_level_1(self):
         box = Sandbox(self)
@@ -354,42 +272,16 @@ class BatchBuild(unittest.TestCase):
         big = box.source("disk.img", b"", [0, 4 * GIB - 32768, size - 65536], size)
         text = box.source("after.txt", TEXT)
         code, printed = box.build([pwp.File("disk.img", big), pwp.File("after.txt", text)],
-                                  level=1, quiet=True, timeout=900)
+                                  level=1, timeout=900)
         self.assertEqual(code, 0, printed)
-        path = os.path.join(box.dir, "out.zip")
-        self.run_readers(path, [Expected("disk.img", big, 1), Expected("after.txt", text, 1)])
-        with zipfile.ZipFile(path) as z:
-            self.assertIsNone(z.testzip())  # every entry's data against its CRC-32
+        self.run_readers(box.out, [Expected("disk.img", big, 1), Expected("after.txt", text, 1)])
+        with zipfile.ZipFile(box.out) as z:  # the readers checked the data against the CRC-32
             info, after = z.infolist()
-            crc = 0
-            with open(big, "rb") as f:
-                for chunk in iter(lambda: f.read(1 << 20), b""):
-                    crc = zlib.crc32(chunk, crc)
-            self.assertEqual((info.filename, info.file_size, info.CRC), ("disk.img", size, crc))
+            self.assertEqual((info.filename, info.file_size), ("disk.img", size))
             self.assertEqual((info.compress_type, info.flag_bits, info.extract_version), (8, 6, 45))
             # Only the size that does not fit stands in the central record's ZIP64 field.
             self.assertEqual(info.extra, struct.pack("<HHQ", 1, 8, size))
-            self.assertEqual((after.extract_version, after.extra), (20, b""))
-            self.assertEqual(z.read(after), TEXT)
-
-    def test_70000_files(self):
-        box = Sandbox(self)
-        folders, expected = [], []
-        for d in range(70):
-            files = []
-            for f in range(1000):
-                name = "f%03d.txt" % f
-                source = box.source("d%02d/%s" % (d, name), TEXT[:100 + (d * 1000 + f) % 900])
-                files.append(pwp.File(name, source))
-                expected.append(Expected("d%02d/%s" % (d, name), source, 1))
-            folders.append(pwp.Folder("d%02d" % d, children=files))
-        code, printed = box.build(folders, level=1, quiet=True, timeout=900)
-        self.assertEqual(code, 0, printed)
-        path = os.path.join(box.dir, "out.zip")
-        self.check_archive(path, expected)
-        with open(path, "rb") as f:
-            f.seek(-42, os.SEEK_END)
-            self.assertEqual(f.read(4), b"PK\x06\x07")  # the ZIP64 end record's locator
+            self.assertEqual((after.extract_version, after.extra, z.read(after)), (20, b"", TEXT))
 
 
 if __name__ == "__main__":

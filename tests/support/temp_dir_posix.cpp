@@ -1,5 +1,4 @@
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -21,8 +20,7 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0)
+    if (system(("rm -rf '" + path_ + "'").c_str()) != 0)
         fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
 
@@ -33,40 +31,34 @@ std::string TempDir::Join(const std::string& name) const
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const
 {
-    std::string path = Join(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    std::ofstream(Join(name), std::ios::binary) << bytes;
+    return Join(name);
 }
 
 std::string TempDir::MakeDir(const std::string& name) const
 {
-    std::string path = Join(name);
-    mkdir(path.c_str(), 0755);
-    return path;
+    mkdir(Join(name).c_str(), 0755);
+    return Join(name);
 }
 
 std::string TempDir::ListNames() const
 {
     std::set<std::string> names;
     if (DIR* dir = opendir(path_.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.insert(name);
-        }
+        while (dirent* entry = readdir(dir))
+            names.insert(entry->d_name);
         closedir(dir);
     }
     std::string joined;
     for (const std::string& name : names)
-        joined += (joined.empty() ? "" : " ") + name;
+        joined += name == "." || name == ".." ? "" : (joined.empty() ? "" : " ") + name;
     return joined;
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream buffer;
-    buffer << in.rdbuf();
+    buffer << std::ifstream(path, std::ios::binary).rdbuf();
     return buffer.str();
 }
 
@@ -93,9 +85,6 @@ bool SetLocalWriteTime(const std::string& path, int year, int month, int day, in
 
 bool MakeSparseFile(const std::string& path, unsigned long long size)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    bool done = ftruncate(fd, static_cast<off_t>(size)) == 0;
-    return close(fd) == 0 && done;
+    bool made = std::ofstream(path, std::ios::binary).good();
+    return made && truncate(path.c_str(), static_cast<off_t>(size)) == 0;
 }
