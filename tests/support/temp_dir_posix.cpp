@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -7,8 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <set>
-#include <sstream>
 
 #include "tests/support/temp_dir.h"
 
@@ -29,37 +26,10 @@ std::string TempDir::Join(const std::string& name) const
     return path_ + "/" + name;
 }
 
-std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const
-{
-    std::ofstream(Join(name), std::ios::binary) << bytes;
-    return Join(name);
-}
-
 std::string TempDir::MakeDir(const std::string& name) const
 {
     mkdir(Join(name).c_str(), 0755);
     return Join(name);
-}
-
-std::string TempDir::ListNames() const
-{
-    std::set<std::string> names;
-    if (DIR* dir = opendir(path_.c_str())) {
-        while (dirent* entry = readdir(dir))
-            names.insert(entry->d_name);
-        closedir(dir);
-    }
-    std::string joined;
-    for (const std::string& name : names)
-        joined += name == "." || name == ".." ? "" : (joined.empty() ? "" : " ") + name;
-    return joined;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::stringstream buffer;
-    buffer << std::ifstream(path, std::ios::binary).rdbuf();
-    return buffer.str();
 }
 
 bool MakeReadOnly(const std::string& path)

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -70,46 +69,11 @@ std::string TempDir::Join(const std::string& name) const
     return path_ + "\\" + name;
 }
 
-std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const
-{
-    std::string path = Join(name);
-    HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return path;
-}
-
 std::string TempDir::MakeDir(const std::string& name) const
 {
     std::string path = Join(name);
     CreateDirectoryA(path.c_str(), nullptr);
     return path;
-}
-
-std::string TempDir::ListNames() const
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-        names.insert(found.cFileName);
-    FindClose(search);
-    std::string joined;
-    for (const std::string& name : names)
-        joined += name == "." || name == ".." ? "" : (joined.empty() ? "" : " ") + name;
-    return joined;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
-    std::string bytes;
-    char chunk[65536];
-    for (DWORD got = 0; ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
 }
 
 bool MakeReadOnly(const std::string& path)
