@@ -206,18 +206,81 @@ struct ParallelDeflate::State {
     // Under the lock: whether a waiting worker has something to read.
     bool WorkerToWake() { return idleWorkers > 0 && CanRead(); }
 
+    // A block taken for reading: by a worker, or by the owner while it would otherwise wait.
+    struct Task {
+        Entry* entry = nullptr;
+        Key key;
+        std::unique_ptr<Block> block;
+    };
+    Task Claim();
+    void Run(Task task, Compressor& compressor);
     void Work();
     bool HandOver(bool wait);
     bool Deliver(const Block& block);
+
+    // The owner reads and compresses too: a waiting owner costs a wake-up per block (under Wine a
+    // server round trip, which among small files cost as much as a file's own opening).
+    Compressor ownerCompressor;
 };
+
+// Under the lock, with Readable() not null.
+ParallelDeflate::State::Task ParallelDeflate::State::Claim()
+{
+    Task task;
+    // A deque keeps its elements in place as others are added or leave from the front.
+    task.entry = Readable();
+    task.entry->reading = true;
+    task.key = Key(task.entry->index, task.entry->blocksRead++);
+    ++inFlight;
+    if (spare.empty()) {
+        task.block = std::make_unique<Block>();
+    } else {
+        task.block = std::move(spare.back());
+        spare.pop_back();
+    }
+    return task;
+}
+
+void ParallelDeflate::State::Run(Task task, Compressor& compressor)
+{
+    Block& block = *task.block;
+    ReadBlock(*task.entry, block, blockSize);
+    std::unique_ptr<DeflateSource> finished;
+    bool wakeWorker, wakeOwner;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        task.entry->reading = false;
+        if (block.last) {
+            finished = std::move(task.entry->source);
+            task.entry->finished = true;
+        }
+        while (!unread.empty() && unread.front().finished)
+            unread.pop_front();
+        wakeWorker = WorkerToWake();
+        // The owner reads the entry's next block while this one is compressed.
+        wakeOwner = !wakeWorker && ownerWaiting && CanRead();
+    }
+    if (wakeWorker)
+        workReady.notify_one();
+    if (wakeOwner)
+        blockDone.notify_one();
+    finished.reset();  // closes a file outside the lock
+    if (!abort)
+        compressor.Compress(block);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        wakeOwner = ownerWaiting && task.key == nextHandOver;
+        done[task.key] = std::move(task.block);
+    }
+    if (wakeOwner)
+        blockDone.notify_one();
+}
 
 void ParallelDeflate::State::Work()
 {
     Compressor compressor;
     for (;;) {
-        std::unique_ptr<Block> block;
-        Entry* entry = nullptr;
-        Key key;
+        Task task;
         {
             std::unique_lock<std::mutex> lock(mutex);
             ++idleWorkers;
@@ -225,44 +288,9 @@ void ParallelDeflate::State::Work()
             --idleWorkers;
             if (stopping)
                 return;
-            // A deque keeps its elements in place as others are added or leave from the front.
-            entry = Readable();
-            entry->reading = true;
-            key = Key(entry->index, entry->blocksRead++);
-            ++inFlight;
-            if (spare.empty()) {
-                block = std::make_unique<Block>();
-            } else {
-                block = std::move(spare.back());
-                spare.pop_back();
-            }
+            task = Claim();
         }
-        ReadBlock(*entry, *block, blockSize);
-        std::unique_ptr<DeflateSource> finished;
-        bool wake;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            entry->reading = false;
-            if (block->last) {
-                finished = std::move(entry->source);
-                entry->finished = true;
-            }
-            while (!unread.empty() && unread.front().finished)
-                unread.pop_front();
-            wake = WorkerToWake();
-        }
-        if (wake)
-            workReady.notify_one();
-        finished.reset();  // closes a file outside the lock
-        if (!abort)
-            compressor.Compress(*block);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            done[key] = std::move(block);
-            wake = ownerWaiting && key == nextHandOver;
-        }
-        if (wake)
-            blockDone.notify_one();
+        Run(std::move(task), compressor);
     }
 }
 
@@ -271,18 +299,27 @@ void ParallelDeflate::State::Work()
 bool ParallelDeflate::State::HandOver(bool wait)
 {
     std::unique_ptr<Block> block;
-    {
+    for (;;) {
         std::unique_lock<std::mutex> lock(mutex);
         auto ready = [this] { return abort || done.count(nextHandOver) != 0; };
-        if (wait) {
-            ownerWaiting = true;
-            blockDone.wait(lock, ready);
-            ownerWaiting = false;
+        if (wait && !ready()) {
+            if (!CanRead()) {
+                ownerWaiting = true;
+                blockDone.wait(lock, [&] { return ready() || CanRead(); });
+                ownerWaiting = false;
+            }
+            if (!ready()) {
+                Task task = Claim();
+                lock.unlock();
+                Run(std::move(task), ownerCompressor);
+                continue;
+            }
         }
         if (!abort && ready()) {
             block = std::move(done[nextHandOver]);
             done.erase(nextHandOver);
         }
+        break;
     }
     if (block == nullptr) {
         if (abort && !stopped) {
@@ -358,7 +395,8 @@ ParallelDeflate::ParallelDeflate(DeflateSink* sink, const ParallelDeflateSetting
     state_->blockSize = std::max<size_t>(1, settings.blockSize);
     state_->maxBlocks = kBlocksPerThread * static_cast<size_t>(threads);
     state_->maxEntries = 2 * state_->maxBlocks;
-    for (int i = 0; i < threads; ++i)
+    // The owner is one of the threads.
+    for (int i = 1; i < threads; ++i)
         state_->workers.emplace_back([this] { state_->Work(); });
 }
 

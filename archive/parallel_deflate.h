@@ -5,6 +5,7 @@
 
 // Reads, checksums and raw-deflates a sequence of entries on worker threads, and hands each
 // entry's data to a sink on the owner's thread, entry after entry in the order they were added.
+// The owner counts as one of the threads: while it waits for data it reads and compresses too.
 //
 // An entry is cut into blocks of a fixed size. Each block is deflated on its own, primed with the
 // 32 KiB of input before it, and ends on a byte boundary (the last one finishes the stream), so the
@@ -72,7 +73,7 @@ struct ParallelDeflateSettings {
 };
 
 // Owned and driven by one thread: Add entries, then Finish. Both hand finished data to the sink
-// on that thread; Add waits only while many entries are outstanding.
+// on that thread; Add waits (and works) only while many entries are outstanding.
 class ParallelDeflate {
 public:
     explicit ParallelDeflate(DeflateSink* sink,
