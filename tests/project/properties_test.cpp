@@ -13,7 +13,7 @@ namespace {
 
 using Keys = std::vector<std::pair<const char*, const char*>>;
 
-class PropertiesTest : public DocumentsTest {
+class PropertiesTest : public ProjectTest {
 protected:
     // Both PROPERTY sections hold exactly these keys.
     void SetDocuments(const Keys& application, const Keys& projectKeys)
