@@ -56,14 +56,14 @@ TEST(SettingsDocumentLoad, AcceptsAndRejectsLineForms)
         if (!row.ok)  // a failed load leaves an empty document
             EXPECT_EQ(document.FindSection("A"), nullptr) << row.bytes;
     }
-    // A missing file fails, or loads as empty when it may; the path is remembered for the save.
+    // A missing file fails, or loads as empty when it may; the path is remembered for the save,
+    // and a save under another name keeps it.
     std::string missing = dir.Join("none.ini");
     SettingsDocument document;
     EXPECT_FALSE(document.Load(missing.c_str(), false));
     EXPECT_TRUE(document.Load(missing.c_str(), true));
     document.SetValue("S", "k", "v");
-    EXPECT_TRUE(document.Save(dir.Join("other.ini").c_str()));  // another name keeps the path
-    document.SetValue("S", "k", "w");
+    EXPECT_TRUE(document.Save(dir.Join("other.ini").c_str()) && document.SetValue("S", "k", "w"));
     EXPECT_TRUE(document.Save());
     EXPECT_EQ(ReadWholeFile(missing) + ReadWholeFile(dir.Join("other.ini")),
               "[S]\r\nk=w\r\n[S]\r\nk=v\r\n");
@@ -177,9 +177,7 @@ TEST(SettingsDocumentEdit, EditsAndTheBytesSaved)
              d.SetInt("W", "sort", -2147483647 - 1);
          },
          "[W]\r\nListColumnWidth=120,80,120,240\r\nnone=\r\nsort=-2147483648\r\n"},
-        // The identity block, new or replaced where it stands.
-        {"", [](SettingsDocument& d) { d.WriteIdentity("packwrenプロジェクト", 0x01000000); },
-         "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n"},
+        // The identity block is replaced where it stands.
         {"[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=9.9.9\r\nAPPLICATIONNAME=other\r\n",
          [](SettingsDocument& d) { d.WriteIdentity("packwren設定ファイル", 0x01000000); },
          "[X]\r\n[INFOMATION]\r\nAPPLICATIONVERSION=1.0.0\r\nAPPLICATIONNAME=packwren設定ファイル\r\n"},
@@ -190,9 +188,8 @@ TEST(SettingsDocumentEdit, EditsAndTheBytesSaved)
              EXPECT_TRUE(d.DeleteSection("S"));
              EXPECT_STREQ(d.GetValue("S", "k"), "3");
              EXPECT_TRUE(d.DeleteSection("S") && !d.DeleteSection("S"));
-             d.SetValue("C", "k", "v");
-             d.SetValue("C", "j", "w");
-             d.SetValue("C", "m", "x");
+             for (const char* key : {"k", "j", "m"})
+                 d.SetValue("C", key, "v");
              EXPECT_TRUE(d.DeleteKey("C", "j") && d.DeleteKey("C", "m") && !d.DeleteKey("C", "m"));
              d.SetValue("C", "n", "y");
          },

@@ -14,7 +14,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "archive/archive_builder.h"
 #include "core/app_state.h"
@@ -34,30 +33,30 @@ namespace {
 
 constexpr size_t kMaxInput = 1 << 14;  // deep enough trees; keeps one run in milliseconds
 
-// Calls visit(node, folders) for every entry in pre-order, with the folders that hold it,
-// outermost first.
-template <class Visit>
-void WalkTree(Visit visit)
+// An entry's name below the root: its folders' names, outermost first, joined by `separator`.
+std::string PathOf(const ProjectNode* node, const char* separator)
 {
-    const ProjectNode* root = ProjectRoot();
-    std::vector<const ProjectNode*> folders;
-    for (const ProjectNode* node = NextInTree(root, root); node; node = NextInTree(node, root)) {
-        while (!folders.empty() && folders.back() != node->parent)
-            folders.pop_back();
-        visit(node, folders);
-        if (node->IsFolder())
-            folders.push_back(node);
-    }
+    std::string path = node->name;
+    for (const ProjectNode* folder = node->parent; folder != ProjectRoot(); folder = folder->parent)
+        path = folder->name + (separator + path);
+    return path;
 }
 
-// Everything a project file keeps of the tree, one line per entry.
+template <class Visit>
+void ForEachEntry(Visit visit)
+{
+    for (ProjectNode* n = ProjectRoot()->firstChild; n; n = const_cast<ProjectNode*>(NextInTree(n, ProjectRoot())))
+        visit(n);
+}
+
+// Everything a project file keeps of the tree, one line per entry in list order (no name read
+// from a project file holds a TAB).
 std::string DescribeTree()
 {
     std::string text = std::string("root ") + ProjectRoot()->name + "\n";
-    WalkTree([&](const ProjectNode* node, const std::vector<const ProjectNode*>& folders) {
-        text += std::to_string(folders.size()) + (node->IsFolder() ? " folder " : " file ") +
-                node->name + "|" + node->sourcePath + "|" + std::to_string(node->level) + "|" +
-                (node->password != nullptr ? std::string("1") + node->password : "0") + "\n";
+    ForEachEntry([&](const ProjectNode* n) {
+        text += PathOf(n, "\t") + (n->IsFolder() ? "|folder|" : "|file|") + n->sourcePath + "|" +
+                std::to_string(n->level) + "|" + (n->password ? "1" + std::string(n->password) : "0") + "\n";
     });
     return text;
 }
@@ -111,18 +110,14 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
 {
     std::multimap<std::string, const ProjectNode*> files;  // by full name in the archive
     PasswordMap passwords;
-    WalkTree([&](const ProjectNode* node, const std::vector<const ProjectNode*>& folders) {
-        if (node->IsFolder())
-            return;
-        std::string name, utf8;
-        for (const ProjectNode* folder : folders)
-            name += std::string(folder->name) + "/";
-        name += node->name;
-        const char* password = EffectivePassword(node);
+    ForEachEntry([&](const ProjectNode* n) {
+        std::string name = PathOf(n, "/"), utf8;
+        const char* password = EffectivePassword(n);
         for (const std::string& key : {name, Cp932ToUtf8(name.c_str(), &utf8) ? utf8 : name}) {
-            if (password != nullptr && password[0] != '\0')
+            if (!n->IsFolder() && password != nullptr && password[0] != '\0')
                 passwords[key] = password;
-            files.emplace(key, node);
+            if (!n->IsFolder())
+                files.emplace(key, n);
         }
     });
     if (bytes.empty()) {  // the output was refused before anything was written
@@ -189,9 +184,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(OpenProject("out.pwp") == 0 && errors.texts.empty(), "the saved project does not open");
     Check(DescribeTree() == tree, "the tree changed through a save and a reload");
 
-    WalkTree([](const ProjectNode* node, const std::vector<const ProjectNode*>&) {
-        if (!StaysInside(node->sourcePath))
-            strcpy(const_cast<ProjectNode*>(node)->sourcePath, "outside");
+    ForEachEntry([](ProjectNode* n) {
+        if (!StaysInside(n->sourcePath))
+            strcpy(n->sourcePath, "outside");
     });
     Sink sink;
     zlib_filefunc_def output{OpenSink, &sink};

@@ -53,14 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
               "a failed load without its line, or with text left in the document");
     bool storable = true;
     std::string edits = mark == std::string::npos ? "" : input.substr(mark + sizeof kEditMark - 1);
-    std::vector<std::string> lines;
-    if (!edits.empty())
-        lines = SplitOn(edits, '\n');
-    for (const std::string& line : lines) {
+    for (const std::string& line : edits.empty() ? std::vector<std::string>{} : SplitOn(edits, '\n')) {
         std::vector<std::string> fields = SplitOn(line, '\x01');
         fields.resize(std::max<size_t>(fields.size(), 4));
-        const char *section = fields[1].c_str(), *key = fields[2].c_str();
-        const char* value = fields[3].c_str();
+        const char *section = fields[1].c_str(), *key = fields[2].c_str(), *value = fields[3].c_str();
         if (fields[0] == "S") {
             bool set = document.SetValue(section, key, value);
             const char* got = set ? document.GetValue(section, key) : value;

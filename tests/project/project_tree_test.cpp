@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
-#include "core/format_text.h"
 #include "core/paths.h"
 #include "project/child_links.h"
 #include "project/entry_names.h"
@@ -26,7 +23,6 @@ TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
         {"C:\\c\\X.TXT", nullptr, "X(2).TXT"},  // names compare without case
         {"c:\\A\\X.txt", nullptr, nullptr},     // the same file again: paths compare without case
         {"C:\\b\\X.TXT", nullptr, nullptr},     // meets x(1).txt, its own copy
-        {"C:\\d\\x", nullptr, "x"},
         {"C:\\n\\1", "a.txt", "a.txt"},         // a name given as text gets the counter at its end
         {"C:\\n\\2", "A.TXT", "A.TXT(1)"},
         {"C:\\a\\.cfg", nullptr, ".cfg"},       // a leading dot is an extension, as on Windows
@@ -40,8 +36,7 @@ TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
     for (const auto& row : rows) {
         ProjectNode* node = File(Root(), row.path.c_str(), row.name);
         EXPECT_EQ(node ? node->name : "-", std::string(row.made ? row.made : "-")) << row.path;
-        if (node != nullptr)
-            names += (names.empty() ? "" : " ") + std::string(row.made);
+        names += node ? (names.empty() ? "" : " ") + std::string(row.made) : "";
     }
     EXPECT_EQ(Shape(Root()), names);
     // A 259-byte name keeps 255 bytes as its base: "(1)" to "(99)" fit, "(100)" does not, and the
@@ -60,8 +55,7 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
 {
     ProjectNode* folder = InsertChild(Root(), "C:\\src\\ソース", true, nullptr, 4, nullptr, nullptr);
     ASSERT_NE(folder, nullptr);
-    EXPECT_STREQ(folder->name, "ソース");  // its trail byte is "\" too
-    EXPECT_STREQ(folder->sourcePath, "");
+    EXPECT_EQ(folder->name + std::string("|") + folder->sourcePath, "ソース|");  // 0x5C trail too
     char text[] = "secret";
     ProjectNode* file = InsertChild(Root(), "C:\\d\\Note", false, text, -1, nullptr, nullptr);
     text[0] = 'X';
@@ -77,9 +71,7 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
     auto keep = [&](const char* name) {
         return InsertEntry(Root(), nullptr, true, nullptr, -1, name, nullptr, true, &created);
     };
-    ProjectNode* kept = keep("note");
-    ASSERT_NE(kept, nullptr);
-    EXPECT_TRUE(created && kept->IsFolder());
+    EXPECT_TRUE(keep("note")->IsFolder() && created);
     EXPECT_STREQ(keep("NOTE")->name, "NOTE(2)");
     EXPECT_EQ(keep("ソース"), folder);
     EXPECT_FALSE(created);
@@ -87,8 +79,9 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
 }
 
 // A deleted entry goes with everything below it, the items of its folders innermost first, and
-// leaves no current folder or status entry behind that points at freed memory.
-TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndClearEmptiesTheProject)
+// leaves no current folder or status entry behind that points at freed memory. A reset empties
+// the tree and its index at once and keeps the project's settings.
+TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndResetEmptiesTheProject)
 {
     ProjectNode* a = Folder(Root(), "a");
     ProjectNode* b = Folder(a, "b");
@@ -100,26 +93,23 @@ TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndClearEmptiesTheProject)
     RecordingView view;
     SetProjectView(&view);
     DeleteEntry(b);
-    EXPECT_EQ(view.calls,
-              (Calls{"DeleteFolderItem g", "DeleteFolderItem c", "DeleteFolderItem b"}));
+    EXPECT_EQ(view.calls, (Calls{"DeleteFolderItem g", "DeleteFolderItem c", "DeleteFolderItem b"}));
     EXPECT_EQ(CurrentFolder(), a);  // without a view that moves it, the nearest folder left
     EXPECT_EQ(StatusNode(), nullptr);
     DeleteEntry(a);
-    EXPECT_EQ(keep->prevSibling, nullptr);
     DeleteEntry(Root());  // never deleted
+    EXPECT_EQ(keep->prevSibling, nullptr);
     EXPECT_EQ(Shape(Root()), "keep{}");
 
     view.calls.clear();
-    File(keep, "C:\\x");
     SetCurrentFolder(keep);
-    FormatText(Root()->name, sizeof Root()->name, "Release");
+    ASSERT_TRUE(RenameEntry(Root(), "Release"));
     char projectPassword[] = "kept";
     Root()->password = projectPassword;
     ResetProject();
     EXPECT_EQ(view.calls, Calls{"ResetTree"});  // one reset, no item by item
-    EXPECT_STREQ(Root()->name, "新規書庫");
-    EXPECT_EQ(Root()->password, projectPassword);  // the project settings stay in force
-    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Shape(Root()) + "|" + Root()->name, "|新規書庫");
+    EXPECT_EQ(Root()->password, projectPassword);
     EXPECT_EQ(CurrentFolder(), Root());
     EXPECT_STREQ(File(Root(), "C:\\other\\keep")->name, "keep");  // the index was emptied too
 }
@@ -140,9 +130,8 @@ TEST_F(TreeTest, MoveTargetsThatAreRefused)
         EXPECT_EQ(CanMoveInto(&row.entry, 1, row.target), row.allowed)
             << row.entry->name << " -> " << row.target->name;
     ProjectNode* pair[] = {d, b};
-    std::string before = Shape(Root());
     EXPECT_FALSE(MoveEntries(pair, 2, c));  // one refused entry refuses the whole move
-    EXPECT_EQ(Shape(Root()), before);
+    EXPECT_EQ(Shape(Root()), "a{b{c{} f}} d{}");
     EXPECT_FALSE(IsInSubtree(d, a));  // before the start of the list
     EXPECT_FALSE(IsInSubtree(nullptr, a));
 }
@@ -208,33 +197,30 @@ TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
 TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
 {
     TempDir dir;
-    auto native = [&](std::string relative) {
-        std::replace(relative.begin(), relative.end(), '/', kPathSeparator);
-        return relative;
-    };
-    for (const char* name : {"data", "data/sub", "data/sub/deeper", "data/empty"})
-        dir.MakeDir(native(name));
-    for (const char* name : {"data/top.txt", "data/.hidden", "data/sub/deeper/deep.txt"})
-        dir.WriteFile(native(name), "x");
+    const std::string sep(1, kPathSeparator), data = dir.MakeDir("data");
+    const std::string sub = dir.MakeDir("data" + sep + "sub"), deeper = "data" + sep + "sub" + sep + "deeper";
+    dir.MakeDir(deeper);
+    dir.MakeDir("data" + sep + "empty");
+    dir.WriteFile("data" + sep + ".hidden", "x");
+    const std::string top = dir.WriteFile("data" + sep + "top.txt", "x");
+    const std::string deep = dir.WriteFile(deeper + sep + "deep.txt", "x");
     ProjectNode* target = Folder(Root(), "target");
     SetCurrentFolder(target);
     RecordingView view;
     SetProjectView(&view);
-    const std::string data = dir.Join("data"), sub = dir.Join(native("data/sub"));
-    const std::string top = dir.Join(native("data/top.txt"));
     const char* paths[] = {sub.c_str(), top.c_str()};
     AddDroppedPaths(paths, 2, target);
     EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem sub", "AppendRow sub",
                                  "AddFolderItem deeper", "AppendRow top.txt",
                                  "ExpandFolderItem target", "Unlock"}));
-    EXPECT_EQ(SortedShape(target), "sub{deeper{deep.txt}} top.txt");
+    EXPECT_EQ(Shape(target, true), "sub{deeper{deep.txt}} top.txt");
     EXPECT_EQ(FindChildNamed(FindChildNamed(FindChildNamed(target, "sub"), "deeper"), "deep.txt")
                   ->sourcePath,
-              dir.Join(native("data/sub/deeper/deep.txt")));
+              deep);
     // A path ending in a separator is named by what comes before; added again it merges.
-    ProjectNode* added = AddDiskPath((data + kPathSeparator).c_str(), true, Root());
+    ProjectNode* added = AddDiskPath((data + sep).c_str(), true, Root());
     ASSERT_NE(added, nullptr);
-    EXPECT_EQ(SortedShape(added), ".hidden empty{} sub{deeper{deep.txt}} top.txt");
+    EXPECT_EQ(Shape(added, true), ".hidden empty{} sub{deeper{deep.txt}} top.txt");
     view.calls.clear();
     EXPECT_EQ(AddDiskPath(data.c_str(), true, Root()), added);
     EXPECT_TRUE(view.calls.empty());

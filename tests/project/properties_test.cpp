@@ -13,7 +13,7 @@ namespace {
 
 using Keys = std::vector<std::pair<const char*, const char*>>;
 
-class PropertiesTest : public DocumentsTest {
+class PropertiesTest : public ProjectTest {
 protected:
     // Both PROPERTY sections hold exactly these keys.
     void SetDocuments(const Keys& application, const Keys& projectKeys)
@@ -115,7 +115,9 @@ TEST_F(PropertiesTest, EntriesInheritEachHalfFromTheNearestHolder)
         EXPECT_EQ(Status(row.node), row.status) << row.node->name;
 }
 
-TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThem)
+// A password goes in only where a project file can carry it; confirmed settings go to every
+// selected row, each with its own copy, and an entry without its own values takes none.
+TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThemAndGoToTheSelection)
 {
     ProjectNode* file = File(Root(), "C:\\a");
     struct { std::string password; bool accepted; } rows[] = {
@@ -128,31 +130,21 @@ TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThem)
         EXPECT_EQ(SetOwnPassword(file, row.password.c_str()), row.accepted) << row.password;
         EXPECT_EQ(file->password, row.accepted ? row.password : std::string("before"));
     }
-    EXPECT_TRUE(SetOwnPassword(file, nullptr));
-    EXPECT_EQ(file->password, nullptr);
     EXPECT_FALSE(SetOwnPassword(Root(), "x"));  // the root's comes from the documents
-}
 
-TEST_F(PropertiesTest, ConfirmedSettingsGoToEverySelectedRow)
-{
-    ProjectNode* a = InsertChild(Root(), "C:\\a", false, "pa", 1, nullptr, nullptr);
     ProjectNode* b = InsertChild(Root(), "C:\\b", false, "pb", 2, nullptr, nullptr);
-    ProjectNode* c = File(Root(), "C:\\c");
     ProjectNode* unselected = InsertChild(Root(), "C:\\d", false, "pd", 4, nullptr, nullptr);
     RecordingView view;
-    view.selected = {a, b, c};
+    view.selected = {file, b};
     SetProjectView(&view);
     EXPECT_TRUE(ApplyPropertiesToSelection(b));
-    for (ProjectNode* node : {a, b, c})
-        EXPECT_EQ(std::string(node->password ? node->password : "-") + std::to_string(node->level),
-                  "pb2");
-    EXPECT_NE(a->password, b->password);  // each its own copy
+    EXPECT_EQ(std::string(file->password ? file->password : "-") + std::to_string(file->level), "pb2");
+    EXPECT_NE(file->password, b->password);
     EXPECT_STREQ(unselected->password, "pd");
-    // Own values only: an entry without its own takes none.
-    SetOwnPassword(c, nullptr);
-    c->level = -1;
-    EXPECT_TRUE(ApplyPropertiesToSelection(c));
-    EXPECT_EQ(a->password, nullptr);
-    EXPECT_EQ(a->ownsPassword, 0);
-    EXPECT_EQ(b->level, -1);
+    EXPECT_TRUE(SetOwnPassword(b, nullptr));
+    b->level = -1;
+    EXPECT_TRUE(ApplyPropertiesToSelection(b));
+    EXPECT_EQ(file->password, nullptr);
+    EXPECT_EQ(file->ownsPassword, 0);
+    EXPECT_EQ(file->level, -1);
 }

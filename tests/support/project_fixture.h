@@ -18,11 +18,10 @@
 using Calls = std::vector<std::string>;
 
 // A view that writes down what the model asks of it, one "Call name" text per call, and answers
-// the queries with what the test sets.
+// the selection query with what the test sets.
 class RecordingView : public ProjectView {
 public:
     Calls calls;
-    bool listHasFocus = false;
     std::vector<ProjectNode*> selected;
 
     void ResetTree() override { calls.push_back("ResetTree"); }
@@ -33,7 +32,7 @@ public:
     void DeleteRow(ProjectNode* entry) override { Note("DeleteRow", entry); }
     void SelectOnlyRow(ProjectNode* entry) override { Note("SelectOnlyRow", entry); }
     void EditRowLabel(ProjectNode* entry) override { Note("EditRowLabel", entry); }
-    bool ListHasFocus() override { return listHasFocus; }
+    bool ListHasFocus() override { return false; }
     std::vector<ProjectNode*> SelectedEntries() override { return selected; }
     void LockUpdates(bool locked) override { calls.push_back(locked ? "Lock" : "Unlock"); }
     void SetStatusText(const char* text) override { calls.push_back(std::string("Status ") + text); }
@@ -42,13 +41,23 @@ private:
     void Note(const char* call, ProjectNode* node) { calls.push_back(std::string(call) + " " + node->name); }
 };
 
-// Every test starts with an empty project named as new, no view and a recorder for messages; the
-// tree is freed again at the end.
+// Every test starts with an empty project named as new, no view, a recorder for messages and
+// fresh application and project documents in place of the run's, which are put back at the end.
 class ProjectTest : public ::testing::Test {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
-
+    void SetUp() override
+    {
+        Reset();
+        std::swap(AppSettings, appSlot_);
+        std::swap(ProjectDocument, projectSlot_);
+    }
+    void TearDown() override
+    {
+        Reset();
+        std::swap(AppSettings, appSlot_);
+        std::swap(ProjectDocument, projectSlot_);
+        CurrentProjectPath[0] = '\0';
+    }
     static void Reset()
     {
         SetProjectView(nullptr);
@@ -81,29 +90,8 @@ protected:
             joined += (joined.empty() ? "" : " ") + part;
         return joined;
     }
-    static std::string SortedShape(const ProjectNode* folder) { return Shape(folder, true); }
 
     ErrorRecorder errors;
-};
-
-// The application's settings and the project's document of the run, fresh for every test; the
-// documents of the run are put back at the end.
-class DocumentsTest : public ProjectTest {
-protected:
-    void SetUp() override
-    {
-        ProjectTest::SetUp();
-        std::swap(AppSettings, appSlot_);
-        std::swap(ProjectDocument, projectSlot_);
-    }
-    void TearDown() override
-    {
-        ProjectTest::TearDown();
-        std::swap(AppSettings, appSlot_);
-        std::swap(ProjectDocument, projectSlot_);
-        CurrentProjectPath[0] = '\0';
-    }
-
     SettingsDocument app;
     SettingsDocument project;
 

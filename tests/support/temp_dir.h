@@ -31,5 +31,5 @@ bool MakeReadOnly(const std::string& path);
 // Sets a file's last write time to the given local time.
 bool SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
                        int second);
-// Creates a file of `size` zero bytes that takes no room on disk.
+// Creates a file of `size` zero bytes that takes no room on disk (Windows only).
 bool MakeSparseFile(const std::string& path, unsigned long long size);

@@ -1,11 +1,9 @@
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 #include "tests/support/temp_dir.h"
 
@@ -51,10 +49,4 @@ bool SetLocalWriteTime(const std::string& path, int year, int month, int day, in
     struct timeval times[2] = {};
     times[0].tv_sec = times[1].tv_sec = mktime(&local);
     return utimes(path.c_str(), times) == 0;
-}
-
-bool MakeSparseFile(const std::string& path, unsigned long long size)
-{
-    bool made = std::ofstream(path, std::ios::binary).good();
-    return made && truncate(path.c_str(), static_cast<off_t>(size)) == 0;
 }

@@ -14,20 +14,18 @@
 // freed when the builder goes, and the root is left empty.
 class TreeBuilder {
 public:
-    TreeBuilder() { Reset(); }
-    ~TreeBuilder() { Reset(); }
+    TreeBuilder() { Clear(); }
+    ~TreeBuilder() { Clear(); }
     TreeBuilder(const TreeBuilder&) = delete;
     TreeBuilder& operator=(const TreeBuilder&) = delete;
 
     ProjectNode* Root() const { return ProjectRoot(); }
-    // Drops every entry: the root is empty again.
-    void Clear() { Reset(); }
 
     // `password`: none inherits, "" switches encryption off below.
     ProjectNode* Folder(ProjectNode* parent, const std::string& name, int level = -1,
                         const char* password = nullptr)
     {
-        ProjectNode* node = Add(parent, name, level, password);
+        ProjectNode* node = File(parent, name, "", level, password);
         node->flags = NODE_FOLDER;
         return node;
     }
@@ -35,17 +33,10 @@ public:
     ProjectNode* File(ProjectNode* parent, const std::string& name, const std::string& sourcePath,
                       int level = -1, const char* password = nullptr)
     {
-        ProjectNode* node = Add(parent, name, level, password);
-        strncpy(node->sourcePath, sourcePath.c_str(), sizeof node->sourcePath - 1);
-        return node;
-    }
-
-private:
-    ProjectNode* Add(ProjectNode* parent, const std::string& name, int level, const char* password)
-    {
         nodes_.push_back(std::make_unique<ProjectNode>());
         ProjectNode* node = nodes_.back().get();
         strncpy(node->name, name.c_str(), sizeof node->name - 1);
+        strncpy(node->sourcePath, sourcePath.c_str(), sizeof node->sourcePath - 1);
         node->level = level;
         if (password != nullptr) {
             passwords_.emplace_back(password);
@@ -63,7 +54,8 @@ private:
         return node;
     }
 
-    void Reset()
+    // Drops every entry: the root is empty again.
+    void Clear()
     {
         ProjectNode* root = ProjectRoot();
         root->firstChild = nullptr;
@@ -74,6 +66,7 @@ private:
         lastChild_.clear();
     }
 
+private:
     std::vector<std::unique_ptr<ProjectNode>> nodes_;
     std::deque<std::string> passwords_;  // a deque keeps the texts where they are
     std::unordered_map<ProjectNode*, ProjectNode*> lastChild_;

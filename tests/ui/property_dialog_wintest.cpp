@@ -17,11 +17,11 @@
 
 namespace {
 
-class PropertyDialog : public DocumentsTest {
+class PropertyDialog : public ProjectTest {
 protected:
     void SetUp() override
     {
-        DocumentsTest::SetUp();
+        ProjectTest::SetUp();
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
         appScope.Open(&app, "PROPERTY", nullptr);
@@ -31,7 +31,7 @@ protected:
     {
         DestroyWindow(dialog);
         SetPropertyDialogScope(nullptr);
-        DocumentsTest::TearDown();
+        ProjectTest::TearDown();
     }
     void Open(int id, const SettingsScope& scope)
     {
