@@ -3,10 +3,9 @@
 #include <shlobj.h>
 #include <winioctl.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "core/wide_names_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -40,28 +39,18 @@ HANDLE Open(const std::string& path, DWORD access, DWORD creation)
 TempDir::TempDir()
 {
     char base[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof base, base);
-    // A fresh prefix may name a temporary directory that does not exist yet.
-    if (length == 0 || length >= sizeof base ||
-        (GetFileAttributesA(base) == INVALID_FILE_ATTRIBUTES &&
-         SHCreateDirectoryExA(nullptr, base, nullptr) != ERROR_SUCCESS))
-        snprintf(base + GetCurrentDirectoryA(sizeof base - 1, base), 2, "\\");
+    GetTempPathA(sizeof base, base);
+    SHCreateDirectoryExA(nullptr, base, nullptr);  // a fresh prefix may not have made it yet
     static unsigned counter = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    do
         path_ = std::string(base) + "packwren-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(++counter);
-        if (CreateDirectoryA(path_.c_str(), nullptr))
-            return;
-    }
-    fprintf(stderr, "TempDir: cannot create a directory below %s\n", base);
-    abort();
+    while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempDir::~TempDir()
 {
-    wchar_t wide[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, path_.c_str(), -1, wide, MAX_PATH) > 0)
-        RemoveTree(wide);
+    RemoveTree(Widen(path_.c_str()));
 }
 
 std::string TempDir::Join(const std::string& name) const

@@ -6,6 +6,7 @@
 // makes it on the caller's thread.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,7 +19,10 @@ struct DialogReport {
     bool found = false;
     std::vector<std::string> texts;  // window texts of the dialog's child controls, in order
     RECT rect = {};                  // the dialog's window rectangle when it was found
-    bool HasText(const std::string& text) const;
+    bool HasText(const std::string& text) const
+    {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
 };
 
 class ModalWatcher {

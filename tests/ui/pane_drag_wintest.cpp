@@ -3,20 +3,22 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/wide_names_win32.h"
+#include "dnd/data_object.h"
 #include "dnd/drop_target.h"
 #include "dnd/entry_payload.h"
 #include "project/project_tree.h"
 #include "tests/support/drag_script_win32.h"
-#include "tests/support/drop_data_win32.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/watchers_win32.h"
 #include "tests/support/window_fixture_win32.h"
@@ -30,6 +32,29 @@ using Texts = std::vector<std::string>;
 const DWORD kNone = DROPEFFECT_NONE, kCopy = DROPEFFECT_COPY, kMove = DROPEFFECT_MOVE;
 const DWORD kShellEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 const POINT kNoWindow = {800, 600};  // the main window covers 0,0 to 512,384
+
+// What other programs put into a drag: global memory holding `bytes`, owned by the object.
+IDataObject* Offer(CLIPFORMAT format, const std::string& bytes)
+{
+    STGMEDIUM medium = {TYMED_HGLOBAL, {}, nullptr};
+    medium.hGlobal = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    memcpy(GlobalLock(medium.hGlobal), bytes.data(), bytes.size());
+    GlobalUnlock(medium.hGlobal);
+    CDataObject* data = new CDataObject;
+    FORMATETC formatEtc = MakeFormatEtc(format);
+    data->SetData(&formatEtc, &medium, TRUE);
+    return data;
+}
+
+// The shell's file list: a DROPFILES header, each wide path ended by a NUL, then one more NUL.
+IDataObject* ShellFiles(const std::vector<std::wstring>& paths)
+{
+    DROPFILES header = {sizeof header, {}, FALSE, TRUE};
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    for (const std::wstring& path : paths)
+        bytes.append(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * 2);
+    return Offer(CF_HDROP, bytes.append(2, '\0'));
+}
 
 class PaneDragTest : public WindowFixture {
 protected:
@@ -95,9 +120,10 @@ protected:
     }
     IDataObject* Files(std::vector<std::string> names)
     {
-        for (std::string& name : names)
-            name = outside.WriteFile(name, "dropped");
-        return MakeFileDataObject(names);
+        std::vector<std::wstring> paths;
+        for (const std::string& name : names)
+            paths.push_back(Widen(outside.WriteFile(name, "dropped").c_str()));
+        return ShellFiles(paths);
     }
     // An entry drag started by `owner`; its payload in pointer-aligned memory.
     static IDataObject* Entries(HWND owner, std::vector<ProjectNode*> nodes)
@@ -175,7 +201,7 @@ TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
     auto dropReported = [&](std::vector<std::wstring> paths) {
         ModalWatcher box("パックレン：ファイルの追加", IDOK, 10000);
         DWORD effect;
-        EXPECT_EQ(Drag(MakeFileDataObject(paths), {TreePoint("src")}, &effect), Effects{kCopy});
+        EXPECT_EQ(Drag(ShellFiles(paths), {TreePoint("src")}, &effect), Effects{kCopy});
         Texts lines;
         for (const std::string& text : box.Wait().texts) {
             bool multiline = text.find("\r\n") != std::string::npos;
@@ -222,7 +248,7 @@ TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
     const std::string root = "新規書庫>新規書庫:";
     EXPECT_EQ(states, (Texts{root + "docs", root, root + "src"}));
     EXPECT_EQ(PathOf("notes.txt") + " " + PathOf("readme.txt"), "src src");
-    for (IDataObject* data : {Entries(list, {Node("src")}), MakeTextDataObject("readme.txt")})
+    for (IDataObject* data : {Entries(list, {Node("src")}), Offer(CF_TEXT, "readme.txt")})
         EXPECT_EQ(Drag(data, {TreePoint("docs"), RowPoint("docs")}, &effect), Effects(2, kNone));
     EXPECT_EQ(PathOf("src"), "");
 
