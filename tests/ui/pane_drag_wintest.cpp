@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -18,7 +19,6 @@
 #include "dnd/drop_target.h"
 #include "dnd/entry_payload.h"
 #include "project/project_tree.h"
-#include "tests/support/drag_script_win32.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/watchers_win32.h"
 #include "tests/support/window_fixture_win32.h"
@@ -55,6 +55,51 @@ IDataObject* ShellFiles(const std::vector<std::wstring>& paths)
         bytes.append(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * 2);
     return Offer(CF_HDROP, bytes.append(2, '\0'));
 }
+
+// Plays the user's hand in OLE's drag loop, headless. DoDragDrop asks the source, on every mouse
+// message and on its own timer, whether to go on; this one answers by moving the cursor along
+// the points, two calls per point, and finally drops. OLE finds the window under the cursor of
+// the message it is handling, so a move is seen from the next call on. Per point it records the
+// last effect OLE gave as feedback (the cursor the user would see) and the panes' state then.
+class ScriptedDropSource final : public IDropSource {
+public:
+    ScriptedDropSource(std::vector<POINT> points, std::function<std::string()> state)
+        : feedback(points.size(), ~0u), states(points.size()), points_(std::move(points)),
+          state_(std::move(state)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = iid == IID_IDropSource || iid == IID_IUnknown ? this : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }  // lives on the caller's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    // Call c happens over point c / 2; the second call of a point moves the cursor on to the
+    // next one, and the last call of the last point drops there.
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override
+    {
+        int call = calls_++, last = static_cast<int>(points_.size()) - 1;
+        observed_ = std::min(call / 2, last);
+        if (call > last * 2)
+            return DRAGDROP_S_DROP;
+        if (call % 2 == 1)
+            SetCursorPos(points_[observed_ + 1].x, points_[observed_ + 1].y);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override
+    {
+        feedback[observed_] = effect;
+        states[observed_] = state_();
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
+
+    Effects feedback;
+    Texts states;
+
+private:
+    std::vector<POINT> points_;
+    std::function<std::string()> state_;
+    int calls_ = 0, observed_ = 0;
+};
 
 class PaneDragTest : public WindowFixture {
 protected:
@@ -103,20 +148,26 @@ protected:
         return std::string(TreeItemNode(TreeItem(nullptr, TVGN_CARET))->name) + ">" +
                CurrentFolder()->name + ":" + Column(0, LVNI_SELECTED);
     }
-    // Drags the data (and releases it) along the points, dropping at the last one; returns the
-    // feedback per point, and the pane state per point in `states` when asked.
-    Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD* effect, DWORD keys = 0,
-                 Texts* states = nullptr, DWORD allowed = kShellEffects)
+    // Drags the data (and releases it) along the points, dropping at the last one, with `keys`
+    // (MK_*) down in the thread's keyboard state, where OLE reads them for the drop target.
+    // Returns the feedback per point; the pane states go to `states`, the final effect `dropped`.
+    Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD keys = 0,
+                 DWORD allowed = kShellEffects)
     {
-        ScriptedDropSource source(points);
-        if (states != nullptr) {
-            states->assign(points.size(), "");
-            source.SetProbe([this, states](int point) { (*states)[point] = PaneState(); });
-        }
-        *effect = 0xFF;
-        source.Run(data, allowed, effect, keys);
+        ScriptedDropSource source(points, [this] { return PaneState(); });
+        BYTE before[256], held[256];
+        GetKeyboardState(before);
+        memcpy(held, before, sizeof held);
+        held[VK_SHIFT] |= (keys & MK_SHIFT) ? 0x80 : 0;
+        held[VK_CONTROL] |= (keys & MK_CONTROL) ? 0x80 : 0;
+        SetKeyboardState(held);
+        SetCursorPos(points[0].x, points[0].y);
+        dropped = 0xFF;
+        DoDragDrop(data, &source, allowed, &dropped);
+        SetKeyboardState(before);
         data->Release();
-        return source.Feedback();
+        states = source.states;
+        return source.feedback;
     }
     IDataObject* Files(std::vector<std::string> names)
     {
@@ -138,6 +189,8 @@ protected:
     }
 
     TempDir disk, outside;
+    Texts states;
+    DWORD dropped = 0;
 };
 
 }  // namespace
@@ -156,23 +209,20 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursorAndHoveringMarksWithou
         {"file-row.txt", RowPoint("guide.txt"), MK_CONTROL | MK_SHIFT, "docs"},
         {"background.txt", BelowTheRows(list), 0, "docs"},
     };
-    DWORD effect;
     for (const auto& c : cases) {
         std::string second = std::string("2-") + c.file;
-        EXPECT_EQ(Drag(Files({c.file, second}), {c.at}, &effect, c.keys), Effects{kCopy}) << c.file;
-        EXPECT_EQ(effect, kCopy) << c.file;
+        EXPECT_EQ(Drag(Files({c.file, second}), {c.at}, c.keys), Effects{kCopy}) << c.file;
+        EXPECT_EQ(dropped, kCopy) << c.file;
         EXPECT_EQ(PathOf(c.file) + " " + PathOf(second), std::string(c.folder) + " " + c.folder);
     }
-    EXPECT_EQ(Drag(Files({"nowhere.txt"}), {TreePoint("src"), BelowTheRows(tree)}, &effect),
+    EXPECT_EQ(Drag(Files({"nowhere.txt"}), {TreePoint("src"), BelowTheRows(tree)}),
               (Effects{kCopy, kNone}));
-    Texts states;
-    Effects shown = Drag(Files({"hover.txt"}), {TreePoint("src"), RowPoint("api"),
-                                                RowPoint("guide.txt"), TreePoint("src"), kNoWindow},
-                         &effect, 0, &states);
-    EXPECT_EQ(shown, (Effects{kCopy, kCopy, kCopy, kCopy, kNone}));
+    EXPECT_EQ(Drag(Files({"hover.txt"}), {TreePoint("src"), RowPoint("api"), RowPoint("guide.txt"),
+                                          TreePoint("src"), kNoWindow}),
+              (Effects{kCopy, kCopy, kCopy, kCopy, kNone}));
     EXPECT_EQ(states,
               (Texts{"src>docs:", "docs>docs:api", "docs>docs:", "src>docs:", "docs>docs:"}));
-    EXPECT_EQ(effect, kNone);
+    EXPECT_EQ(dropped, kNone);
     EXPECT_EQ(PathOf("nowhere.txt") + " " + PathOf("hover.txt"), "missing missing");
 }
 
@@ -200,8 +250,7 @@ TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
     // The message's lines: its heading, then the paths (sorted here) and what is left unlisted.
     auto dropReported = [&](std::vector<std::wstring> paths) {
         ModalWatcher box("パックレン：ファイルの追加", IDOK, 10000);
-        DWORD effect;
-        EXPECT_EQ(Drag(ShellFiles(paths), {TreePoint("src")}, &effect), Effects{kCopy});
+        EXPECT_EQ(Drag(ShellFiles(paths), {TreePoint("src")}), Effects{kCopy});
         Texts lines;
         for (const std::string& text : box.Wait().texts) {
             bool multiline = text.find("\r\n") != std::string::npos;
@@ -239,25 +288,22 @@ TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
 // at its first check, no button being down. Entries of another window and text are refused.
 TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
 {
-    Texts states;
-    DWORD effect;
-    Effects shown = Drag(Entries(window, {Node("notes.txt"), Node("readme.txt")}),
-                         {RowPoint("docs"), BelowTheRows(list), RowPoint("src")}, &effect, 0,
-                         &states, kMove);
-    EXPECT_EQ(shown, (Effects{kMove, kNone, kMove}));
+    EXPECT_EQ(Drag(Entries(window, {Node("notes.txt"), Node("readme.txt")}),
+                   {RowPoint("docs"), BelowTheRows(list), RowPoint("src")}, 0, kMove),
+              (Effects{kMove, kNone, kMove}));
     const std::string root = "新規書庫>新規書庫:";
     EXPECT_EQ(states, (Texts{root + "docs", root, root + "src"}));
     EXPECT_EQ(PathOf("notes.txt") + " " + PathOf("readme.txt"), "src src");
     for (IDataObject* data : {Entries(list, {Node("src")}), Offer(CF_TEXT, "readme.txt")})
-        EXPECT_EQ(Drag(data, {TreePoint("docs"), RowPoint("docs")}, &effect), Effects(2, kNone));
+        EXPECT_EQ(Drag(data, {TreePoint("docs"), RowPoint("docs")}), Effects(2, kNone));
     EXPECT_EQ(PathOf("src"), "");
 
     // The folder dragged is the one the list shows, whose item the move deletes.
     SelectFolder(Node("docs"));
-    shown = Drag(Entries(window, {Node("docs")}),
-                 {TreePoint("docs"), TreePoint(nullptr), TreePoint("api"), TreePoint("src")},
-                 &effect, MK_CONTROL, nullptr, kMove);
-    EXPECT_EQ(shown, (Effects{kNone, kNone, kNone, kMove}));
+    EXPECT_EQ(Drag(Entries(window, {Node("docs")}),
+                   {TreePoint("docs"), TreePoint(nullptr), TreePoint("api"), TreePoint("src")},
+                   MK_CONTROL, kMove),
+              (Effects{kNone, kNone, kNone, kMove}));
     EXPECT_EQ(PathOf("guide.txt") + " " + PathOf("ref.txt"), "src/docs src/docs/api");
     // No row may be left for a freed entry: the rows are the entries of the folder now shown.
     EXPECT_EQ(Column(), "docs main.c notes.txt readme.txt");
@@ -281,13 +327,12 @@ TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
 }
 
 namespace {
-// Runs a call sent to it on the thread that made the window, also inside that thread's modal loops.
-LRESULT CALLBACK RunSentCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+std::function<void()> g_duringTheJob;
+// A timer of the test's thread: it fires inside the job dialog's modal loop.
+void CALLBACK RunDuringTheJob(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    if (message != WM_APP)
-        return DefWindowProcA(window, message, wParam, lParam);
-    (*reinterpret_cast<std::function<void()>*>(lParam))();
-    return 1;
+    KillTimer(nullptr, timer);
+    g_duringTheJob();
 }
 }  // namespace
 
@@ -295,39 +340,38 @@ LRESULT CALLBACK RunSentCall(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // main window all the same.
 TEST_F(PaneDragTest, DropsAreRefusedWhileABuildRuns)
 {
-    HWND caller = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                  nullptr);
-    SetWindowLongPtrA(caller, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RunSentCall));
     POINT onSrc = TreePoint("src");
     bool running = false;
+    std::atomic<bool> done{false};
     Effects shown;
-    DWORD dragged = 0xFF, entered = 0xFF, dropped = 0xFF;
-    std::function<void()> duringTheJob = [&] {
+    DWORD dragged = 0xFF, entered = 0xFF, droppedAnyway = 0xFF;
+    g_duringTheJob = [&] {
         running = CompressJobRunning();
-        shown = Drag(Files({"late.txt"}), {onSrc}, &dragged);
+        // The dialog opens over the panes; out of the way.
+        SetWindowPos(FindWindowA(nullptr, kJobTitle), nullptr, 600, 450, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        shown = Drag(Files({"late.txt"}), {onSrc});
+        dragged = dropped;
         // Should a drop arrive all the same, it changes nothing either.
         IDataObject* data = Files({"late.txt"});
         CDropTarget::Instance().DragEnter(data, 0, POINTL{onSrc.x, onSrc.y}, &entered);
-        CDropTarget::Instance().Drop(data, 0, POINTL{onSrc.x, onSrc.y}, &dropped);
+        CDropTarget::Instance().Drop(data, 0, POINTL{onSrc.x, onSrc.y}, &droppedAnyway);
         data->Release();
+        done = true;
     };
     ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
-        // The dialog opens over the panes; out of the way.
-        SetWindowPos(dialog, nullptr, 600, 450, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        DWORD_PTR done = 0;
-        SendMessageTimeoutA(caller, WM_APP, 0, reinterpret_cast<LPARAM>(&duringTheJob), SMTO_NORMAL,
-                            30000, &done);
+        WaitFor(30000, [&] { return done.load(); });
         WaitForJobEnd(dialog);
     });
+    SetTimer(nullptr, 0, 1, RunDuringTheJob);
     StartCompressJob(window, outside.Join("out.zip").c_str(), false);
     ASSERT_TRUE(job.Wait().found);
-    DestroyWindow(caller);
     EXPECT_TRUE(running);
     EXPECT_EQ(shown, Effects{kNone});
-    EXPECT_EQ(std::to_string(dragged) + std::to_string(entered) + std::to_string(dropped), "000");
+    EXPECT_EQ(std::to_string(dragged) + std::to_string(entered) + std::to_string(droppedAnyway),
+              "000");
     EXPECT_EQ(PathOf("late.txt"), "missing");
     EXPECT_FALSE(CompressJobRunning());
-    DWORD effect;
-    EXPECT_EQ(Drag(Files({"late.txt"}), {onSrc}, &effect), Effects{kCopy});
+    EXPECT_EQ(Drag(Files({"late.txt"}), {onSrc}), Effects{kCopy});
     EXPECT_EQ(PathOf("late.txt"), "src");
 }
