@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <winioctl.h>
 
@@ -9,25 +10,6 @@
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-// Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go too.
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        std::wstring name = found.cFileName, child = path + L"\\" + name;
-        if (name == L"." || name == L"..")
-            continue;
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(child);
-        else
-            DeleteFileW(child.c_str());
-    }
-    FindClose(search);
-    RemoveDirectoryW(path.c_str());
-}
 
 HANDLE Open(const std::string& path, DWORD access, DWORD creation)
 {
@@ -50,7 +32,11 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    RemoveTree(Widen(path_.c_str()));
+    // Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go
+    // too; the shell's delete takes read-only files as well. The list ends in two NULs.
+    std::wstring from = Widen(path_.c_str()) + L'\0';
+    SHFILEOPSTRUCTW remove = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI, FALSE, {}, {}};
+    SHFileOperationW(&remove);
 }
 
 std::string TempDir::Join(const std::string& name) const

@@ -74,65 +74,44 @@ protected:
         }
         return nullptr;
     }
-    HTREEITEM TreeItem(HTREEITEM from, UINT relation)
-    {
-        return reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
-    }
     // The cells of one column, joined by spaces; with LVNI_SELECTED only the selected rows'.
     std::string Column(int column = 0, UINT which = LVNI_ALL)
     {
         std::string texts;
-        for (int row = -1, n = 0; (row = Next(row, which)) >= 0; ++n)
+        for (int row = -1, n = 0; (row = ListView_GetNextItem(list, row, which)) >= 0; ++n)
             texts += (n > 0 ? " " : "") + Cell(row, column);
         return texts;
-    }
-    int Next(int row, UINT which)
-    {
-        return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which));
     }
     std::string Cell(int row, int column)
     {
         char text[260] = "";
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        ListView_GetItemText(list, row, column, text, sizeof text);
         return text;
     }
     int Row(const char* name)
     {
         LVFINDINFOA find = {LVFI_PARAM, nullptr, reinterpret_cast<LPARAM>(Node(name)), {}, 0};
-        LPARAM found = reinterpret_cast<LPARAM>(&find);
-        return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, -1, found));
+        return ListView_FindItem(list, -1, &find);
     }
     void SelectRows(std::vector<const char*> names)
     {
-        LVITEMA none = {};
-        none.stateMask = LVIS_SELECTED;
-        SendMessageA(list, LVM_SETITEMSTATE, -1, reinterpret_cast<LPARAM>(&none));
-        for (const char* name : names) {
-            LVITEMA item = {};
-            item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageA(list, LVM_SETITEMSTATE, Row(name), reinterpret_cast<LPARAM>(&item));
-        }
+        const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        for (const char* name : names)
+            ListView_SetItemState(list, Row(name), state, state);
     }
     // Screen points on the label of a row, of a folder's tree item (none: the root's), and at
     // the bottom of a control, below its rows.
     POINT RowPoint(const char* name)
     {
-        RECT label = {};
-        label.left = LVIR_LABEL;
-        SendMessageA(list, LVM_GETITEMRECT, Row(name), reinterpret_cast<LPARAM>(&label));
+        RECT label;
+        ListView_GetItemRect(list, Row(name), &label, LVIR_LABEL);
         return Screen(list, {label.left + 2, (label.top + label.bottom) / 2});
     }
     POINT TreePoint(const char* folder)
     {
-        RECT label = {};
-        void* item = Node(folder)->treeItem;
-        memcpy(&label, &item, sizeof item);
-        SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+        RECT label;
+        TreeView_GetItemRect(tree, static_cast<HTREEITEM>(Node(folder)->treeItem), &label, TRUE);
         return Screen(tree, {label.left + 2, (label.top + label.bottom) / 2});
     }
     POINT BelowTheRows(HWND control)

@@ -145,7 +145,7 @@ protected:
     // The tree's selection, the folder the list shows and the selected rows.
     std::string PaneState()
     {
-        return std::string(TreeItemNode(TreeItem(nullptr, TVGN_CARET))->name) + ">" +
+        return std::string(TreeItemNode(TreeView_GetSelection(tree))->name) + ">" +
                CurrentFolder()->name + ":" + Column(0, LVNI_SELECTED);
     }
     // Drags the data (and releases it) along the points, dropping at the last one, with `keys`

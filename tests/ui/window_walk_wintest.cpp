@@ -87,7 +87,7 @@ protected:
     }
     void SelectFolderItem(ProjectNode* folder)
     {
-        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(folder->treeItem));
+        TreeView_SelectItem(tree, static_cast<HTREEITEM>(folder->treeItem));
     }
     // Types a name into the label editor the list or tree has open, and ends the edit.
     void TypeLabel(HWND control, UINT getEdit, const char* name)
@@ -109,37 +109,25 @@ protected:
         RightClick(list, RowPoint(rows[0]), 'p');
         return dialog.Wait().found;
     }
-    // The texts of the tree's items, depth first, each indented by its depth.
-    std::string TreeOutline(HTREEITEM item = nullptr, int depth = 0)
+    // The texts of the tree's items from `item` on, each folder's items after it in braces.
+    std::string TreeOutline(HTREEITEM item)
     {
         std::string outline;
-        item = item ? item : TreeItem(nullptr, TVGN_ROOT);
-        for (; item != nullptr; item = TreeItem(item, TVGN_NEXT)) {
+        for (; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
             char text[260] = "";
             TVITEMA data = {};
             data.mask = TVIF_TEXT;
             data.hItem = item;
             data.pszText = text;
             data.cchTextMax = sizeof text;
-            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-            outline += std::string(depth * 2, ' ') + text + "\n";
-            if (HTREEITEM child = TreeItem(item, TVGN_CHILD))
-                outline += TreeOutline(child, depth + 1);
+            TreeView_GetItem(tree, &data);
+            HTREEITEM child = TreeView_GetChild(tree, item);
+            outline += (outline.empty() ? "" : " ") + std::string(text) +
+                       (child != nullptr ? "{" + TreeOutline(child) + "}" : "");
         }
         return outline;
     }
-    int Width(HWND child)
-    {
-        RECT box;
-        GetWindowRect(child, &box);
-        return box.right - box.left;
-    }
-    // Dragging the split bar is sizing the bar window; returns the split it ends at.
-    int SizeBar(int width)
-    {
-        SetWindowPos(Panes().bar, nullptr, 0, 0, width, 100, SWP_NOMOVE | SWP_NOZORDER);
-        return SplitPosition();
-    }
+    std::string TreeOutline() { return TreeOutline(TreeView_GetRoot(tree)); }
     // Values of a document's PROPERTY section, "-" for a missing one.
     static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
     {
@@ -160,14 +148,20 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
 {
     ASSERT_NO_FATAL_FAILURE(CreateMain());
     const PaneWindows& panes = Panes();
-    EXPECT_EQ(TreeOutline(), "新規書庫\n");
-    // The split stays inside the frame; only the bar's right edge sizes it.
-    EXPECT_EQ(Width(panes.bar) * 1000 + Width(panes.leftPane), 128124);
-    EXPECT_EQ(SizeBar(2), 5);
-    RECT client, bar;
+    // The split stays inside the frame; only the bar's right edge sizes it (dragging the bar is
+    // sizing its window).
+    auto sizeBar = [&](int width) {
+        SetWindowPos(panes.bar, nullptr, 0, 0, width, 100, SWP_NOMOVE | SWP_NOZORDER);
+        return std::to_string(SplitPosition()) + " ";
+    };
+    RECT client, bar, left;
     GetClientRect(window, &client);
-    EXPECT_EQ(SizeBar(5000), client.right - 1);
-    EXPECT_EQ(SizeBar(200), 200);
+    GetWindowRect(panes.bar, &bar);
+    GetWindowRect(panes.leftPane, &left);
+    EXPECT_EQ((bar.right - bar.left) * 1000 + left.right - left.left, 128124);
+    std::string splits = sizeBar(2);
+    splits += sizeBar(5000);
+    EXPECT_EQ(splits + sizeBar(200), "5 " + std::to_string(client.right - 1) + " 200 ");
     GetWindowRect(panes.bar, &bar);
     std::string hits;
     for (int inset : {1, 4, 5}) {
@@ -193,7 +187,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
         AddDiskPath(disk.Join(added).c_str(), strchr(added, '.') == nullptr, ProjectRoot());
     FillFileList();
     // The control sorts the folders whatever their order in the project.
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  Alpha\n  zeta\n    能\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha zeta{能}}");
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     EXPECT_EQ(Column(1), "  1 KB 1 KB 2,929,688 KB");
     EXPECT_EQ(Cell(Row("a.txt"), 2) + " " + Cell(Row("a.txt"), 3),
@@ -221,7 +215,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     DoubleClick("zeta");
     EXPECT_EQ(CurrentFolder(), zeta);
     EXPECT_EQ(Column(0), "能 ソ.txt");
-    EXPECT_EQ(TreeItem(nullptr, TVGN_CARET), zeta->treeItem);
+    EXPECT_EQ(TreeView_GetSelection(tree), zeta->treeItem);
     SelectRows({"能"});
     NMHDR enter = {list, kFileListId, static_cast<UINT>(NM_RETURN)};
     SendMessageA(GetParent(list), WM_NOTIFY, kFileListId, reinterpret_cast<LPARAM>(&enter));
@@ -241,7 +235,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     ASSERT_TRUE(PressKey(list, VK_F2));
     TypeLabel(list, LVM_GETEDITCONTROL, "オメガ");
     EXPECT_EQ(Column(0), "Alpha オメガ B.txt a.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  Alpha\n  オメガ\n    能\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha オメガ{能}}");
     EXPECT_EQ(zeta, FindChildNamed(ProjectRoot(), "オメガ"));
 
     // The context menus act on the entry under the cursor: over the list's empty space
@@ -310,7 +304,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SelectRows({"Alpha", "a.txt"});
     ASSERT_TRUE(PressKey(list, VK_DELETE));
     EXPECT_EQ(Column(0), "新規フォルダ B.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  新規フォルダ\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{新規フォルダ}");
     EXPECT_EQ(Node("a.txt"), nullptr);
 
     // Closing writes the layout keys in their order, the sort order the other way round.
@@ -325,9 +319,26 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
                     "MainWindowMinPos=-1,-1 MainWindowMaxPos=-1,-1 SplitPos=200 ");
 }
 
+// A project on the command line that fails is reported and leaves an empty project; column
+// widths missing from the settings keep their defaults.
 TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
 {
+    AppSettings->SetValue("WINDOW", "ListColumnWidth", "50,60");
+    AppSettings->SetValue("WINDOW", "ListSortColumn", "-2147483646");
+    std::string broken = "[INFOMATION]\r\nAPPLICATIONNAME=x\r\nbad\x01line\r\n";
+    strcpy(ProjectArgument, disk.WriteFile("broken.pwp", broken).c_str());
+    ModalWatcher box("パックレン：プロジェクト");
     ASSERT_NO_FATAL_FAILURE(CreateMain());
+    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:3)"));
+    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
+    EXPECT_STREQ(CurrentProjectPath, "");
+    std::string widths;
+    for (int i = 0; i < 4; ++i)
+        widths += std::to_string(ListView_GetColumnWidth(list, i)) + " ";
+    EXPECT_EQ(widths, "50 60 120 240 ");
+    EXPECT_EQ(CurrentListLayout().sortKey, 2 | INT32_MIN);
+    ClickHeader(0);
+
     // The archive options: an inherited choice shows in a disabled list until the box is
     // checked; OK stores the project's own and the status line shows it.
     AppSettings->SetValue("PROPERTY", "NAMECODE", "2");
@@ -451,24 +462,4 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     CloseHandle(hold);
     EXPECT_EQ(openProject(locked, ""), "圧縮レベル:- パスワード:secret");
     EXPECT_EQ(openProject(good, ""), "圧縮レベル:4 パスワード:");
-}
-
-// A project on the command line that fails is reported and leaves an empty project; column
-// widths missing from the settings keep their defaults.
-TEST_F(WindowWalk, AStartWithABrokenProjectAndShortColumnWidths)
-{
-    AppSettings->SetValue("WINDOW", "ListColumnWidth", "50,60");
-    AppSettings->SetValue("WINDOW", "ListSortColumn", "-2147483646");
-    std::string broken = "[INFOMATION]\r\nAPPLICATIONNAME=x\r\nbad\x01line\r\n";
-    strcpy(ProjectArgument, disk.WriteFile("broken.pwp", broken).c_str());
-    ModalWatcher box("パックレン：プロジェクト");
-    ASSERT_NO_FATAL_FAILURE(CreateMain());
-    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:3)"));
-    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
-    EXPECT_STREQ(CurrentProjectPath, "");
-    std::string widths;
-    for (int i = 0; i < 4; ++i)
-        widths += std::to_string(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)) + " ";
-    EXPECT_EQ(widths, "50 60 120 240 ");
-    EXPECT_EQ(CurrentListLayout().sortKey, 2 | INT32_MIN);
 }
