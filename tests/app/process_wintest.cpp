@@ -1,6 +1,5 @@
 // packwren.exe run as a process of its own, from a copy in a fresh directory (it reads
-// packwren.ini beside itself): exit codes, the settings file at start-up and at close, batch runs
-// of projects that load or fail, and the help file shipped beside it.
+// packwren.ini beside itself).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -34,7 +33,8 @@ struct Sandbox {
     DWORD Run(const std::string& arguments)
     {
         std::string line = "\"" + dir.Join("packwren.exe") + "\" " + arguments;
-        STARTUPINFOA startup = {sizeof startup};
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
         DWORD code = 98;
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -52,9 +52,7 @@ struct Sandbox {
 
 }  // namespace
 
-// Batch runs: a project that fails shows its message; one that loads goes on to the build, whose
-// sources are missing here, so the job's dialog stays open with its log until it is closed. A
-// missing settings file is not created, a foreign one is left as it was.
+// A failed batch build keeps its dialog open; the settings file is neither created nor changed.
 TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
 {
     struct { const char* what; std::string project, ini; bool loads; } rows[] = {
@@ -95,9 +93,7 @@ TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
     }
 }
 
-// The windowed start-up: the first start opens the default layout and writes the settings at
-// close; a second start restores the placement and split, rewriting the file it read and keeping
-// sections it does not know.
+// The settings are written at close and restored at the next start, unknown sections kept.
 TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
 {
     Sandbox sandbox;
@@ -105,22 +101,21 @@ TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
     ModalWatcher first("パックレン", ModalWatcher::kCloseWindow);
     EXPECT_EQ(sandbox.Run(""), 0u);
     ASSERT_TRUE(first.Wait().found);
-    // The sections in the order the program creates them; PROPERTY is made, empty, when the empty
-    // project's settings are first worked out.
+    // PROPERTY is made, empty, when the empty project's settings are first worked out.
     EXPECT_EQ(ReadWholeFile(ini),
               "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
               "[PROPERTY]\r\n[WINDOW]\r\nListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
               "MainWindowMode=NORMAL\r\nMainWindowPos=0,0,512,384\r\nMainWindowMinPos=-1,-1\r\n"
               "MainWindowMaxPos=-1,-1\r\nSplitPos=128\r\n");
 
-    const std::string window = "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n";
-    sandbox.dir.WriteFile("packwren.ini", window + "MainWindowMinPos=-1,-1\r\n"
+    const std::string window = "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480";
+    sandbox.dir.WriteFile("packwren.ini", window + "\r\nMainWindowMinPos=-1,-1\r\n"
                           "MainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n[EXTRA]\r\nfoo=bar\r\n");
     ModalWatcher second("パックレン", ModalWatcher::kCloseWindow);
     EXPECT_EQ(sandbox.Run(""), 0u);
     const RECT r = second.Wait().rect;
-    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-                  "," + std::to_string(r.bottom), "40,30,640,480");
+    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                  std::to_string(r.right) + "," + std::to_string(r.bottom), "40,30,640,480");
     // Rewritten: unknown sections stay in place and the identity follows.
     std::string written = ReadWholeFile(ini);
     EXPECT_EQ(written.find(window), 0u) << written;

@@ -1,16 +1,15 @@
 #pragma once
-// The real main window created in the test's own process under the null graphics driver, with
-// empty settings and an empty project; tests drive it with real messages and read its panes.
+// The real main window in the test's process, with empty settings and an empty project.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/app_state.h"
 #include "core/settings_document.h"
+#include "project/child_links.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
@@ -63,16 +62,11 @@ protected:
     // The first entry of that name, depth first; none: the root.
     ProjectNode* Node(const char* name, ProjectNode* folder = nullptr)
     {
-        if (name == nullptr)
-            return ProjectRoot();
-        for (ProjectNode* child = (folder ? folder : ProjectRoot())->firstChild; child;
-             child = child->nextSibling) {
-            if (strcmp(child->name, name) == 0)
-                return child;
-            if (ProjectNode* below = Node(name, child))
-                return below;
-        }
-        return nullptr;
+        folder = folder != nullptr ? folder : ProjectRoot();
+        ProjectNode* found = name != nullptr ? FindChildNamed(folder, name) : folder;
+        for (ProjectNode* child = folder->firstChild; !found && child; child = child->nextSibling)
+            found = Node(name, child);
+        return found;
     }
     // The cells of one column, joined by spaces; with LVNI_SELECTED only the selected rows'.
     std::string Column(int column = 0, UINT which = LVNI_ALL)
@@ -100,8 +94,7 @@ protected:
         for (const char* name : names)
             ListView_SetItemState(list, Row(name), state, state);
     }
-    // Screen points on the label of a row, of a folder's tree item (none: the root's), and at
-    // the bottom of a control, below its rows.
+    // Screen points on a row's label, a folder's tree item (none: the root) and below the rows.
     POINT RowPoint(const char* name)
     {
         RECT label;

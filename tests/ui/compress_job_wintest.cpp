@@ -1,5 +1,4 @@
-// The compression job's dialog and worker, run in this process on hand-built trees, driven from
-// a second thread.
+// The compression job's dialog and worker on hand-built trees, driven from a second thread.
 #include "ui/compress_job.h"
 
 #include <commctrl.h>
@@ -32,8 +31,7 @@ protected:
         bool built = false, open = false;  // open: the dialog waited for the user
         std::string log;
     };
-    // Runs a job; `drive` gets the dialog once the worker has ended, unless it closed itself, and
-    // the dialog is then closed as the user would.
+    // `drive` gets the dialog once the worker has ended, unless it closed itself.
     Job Run(bool autoClose, std::function<void(HWND)> drive = nullptr)
     {
         Job job;
@@ -55,8 +53,7 @@ protected:
 
 }  // namespace
 
-// A successful build waits for the user; the bar counts beyond 65,535 files. The dialog can be
-// resized: the log takes whatever it gains, and the opening size is the least it takes.
+// The bar counts beyond 65,535 files; the log takes what the dialog gains, down to its first size.
 TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
 {
     std::string empty = dir.WriteFile("empty", "");
@@ -94,8 +91,7 @@ TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
     EXPECT_EQ(job.log.substr(job.log.size() - 7), "sec.)\r\n");
 }
 
-// A successful batch build closes itself; a failed one stays open with its whole log, far beyond
-// the edit control's default limit of about 32,000 characters.
+// A failed batch build stays open with its whole log, beyond the edit control's usual limit.
 TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
 {
     tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
@@ -131,8 +127,7 @@ TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
     EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
 }
 
-// Abort by the button or by Esc while a large file is being compressed: the file's entry is
-// dropped, the walk stops, and Esc closes the dialog once the worker has ended.
+// Abort or Esc during a large file drop its entry; Esc closes the dialog once the worker ended.
 TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
 {
     // Slow to deflate at level 9, so the build is still in it when the abort comes.

@@ -1,5 +1,4 @@
-// Drags over the real main window: shell files and the window's own entries go through OLE's drag
-// loop to the registered drop target, moved along by a scripted drop source.
+// Drags over the real main window through OLE's drag loop, moved along by a scripted drop source.
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
@@ -56,11 +55,8 @@ IDataObject* ShellFiles(const std::vector<std::wstring>& paths)
     return Offer(CF_HDROP, bytes.append(2, '\0'));
 }
 
-// Plays the user's hand in OLE's drag loop, headless. DoDragDrop asks the source, on every mouse
-// message and on its own timer, whether to go on; this one answers by moving the cursor along
-// the points, two calls per point, and finally drops. OLE finds the window under the cursor of
-// the message it is handling, so a move is seen from the next call on. Per point it records the
-// last effect OLE gave as feedback (the cursor the user would see) and the panes' state then.
+// The user's hand, headless: moves the cursor along the points, two of OLE's calls per point (a
+// move is seen from the next call on), then drops; records the feedback and the panes per point.
 class ScriptedDropSource final : public IDropSource {
 public:
     ScriptedDropSource(std::vector<POINT> points, std::function<std::string()> state)
@@ -73,8 +69,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }  // lives on the caller's stack
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    // Call c happens over point c / 2; the second call of a point moves the cursor on to the
-    // next one, and the last call of the last point drops there.
+    // Call c happens over point c / 2; the last call of the last point drops there.
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override
     {
         int call = calls_++, last = static_cast<int>(points_.size()) - 1;
@@ -148,9 +143,8 @@ protected:
         return std::string(TreeItemNode(TreeView_GetSelection(tree))->name) + ">" +
                CurrentFolder()->name + ":" + Column(0, LVNI_SELECTED);
     }
-    // Drags the data (and releases it) along the points, dropping at the last one, with `keys`
-    // (MK_*) down in the thread's keyboard state, where OLE reads them for the drop target.
-    // Returns the feedback per point; the pane states go to `states`, the final effect `dropped`.
+    // Drags (and releases) the data with `keys` (MK_*) held where OLE reads them; the feedback
+    // per point, the pane states per point in `states` and the final effect in `dropped`.
     Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD keys = 0,
                  DWORD allowed = kShellEffects)
     {
@@ -195,10 +189,8 @@ protected:
 
 }  // namespace
 
-// Onto tree items, beside their labels, folder rows, file rows and the list's background; held
-// keys change nothing. Below the tree's rows no folder takes them. Hovering marks the folder
-// under the cursor without opening it; Wine leaves the target and enters it again whenever the
-// window under the cursor changes, so the tree's mark goes as the cursor passes into the list.
+// Held keys change nothing; hovering marks the folder under the cursor without opening it (Wine
+// leaves and enters the target again as the window under the cursor changes).
 TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursorAndHoveringMarksWithoutOpening)
 {
     SelectFolder(Node("docs"));
@@ -226,9 +218,8 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursorAndHoveringMarksWithou
     EXPECT_EQ(PathOf("nowhere.txt") + " " + PathOf("hover.txt"), "missing missing");
 }
 
-// The shell gives wide paths. A name that code page 932 cannot spell would point at another file
-// ("café.txt" read as "cafe.txt", which exists) or at none ("??.txt"): such files and folders stay
-// out, and one message per drop names them, the dropped ones and those found inside folders.
+// A name code page 932 cannot spell would point at another file ("café.txt" read as "cafe.txt")
+// or at none: it stays out, and one message per drop names them.
 TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
 {
     std::wstring at = Widen(outside.Path().c_str()) + L"\\";
@@ -247,7 +238,7 @@ TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
     for (int i = 1; i <= 12; ++i)
         file(L"many\\\u00E9" + std::to_wstring(i) + L".txt");
 
-    // The message's lines: its heading, then the paths (sorted here) and what is left unlisted.
+    // The message's lines, its paths sorted.
     auto dropReported = [&](std::vector<std::wstring> paths) {
         ModalWatcher box("パックレン：ファイルの追加", IDOK, 10000);
         EXPECT_EQ(Drag(ShellFiles(paths), {TreePoint("src")}), Effects{kCopy});
@@ -282,10 +273,8 @@ TEST_F(PaneDragTest, NamesOutsideTheCodePageAreLeftOutAndReported)
     EXPECT_EQ(PathOf("keep.txt"), "src/many");
 }
 
-// Entries move: a folder with its subtree but never onto itself, the folder holding it or its
-// subfolder; list rows onto a folder row but not onto the background of the folder they are in.
-// Drags start in either pane and drop where the cursor is: the program's own drop source drops
-// at its first check, no button being down. Entries of another window and text are refused.
+// Entries move with their subtrees, never into themselves or where they are; drags start in
+// either pane (the program's own source drops at once, no button being down).
 TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
 {
     EXPECT_EQ(Drag(Entries(window, {Node("notes.txt"), Node("readme.txt")}),
@@ -305,7 +294,7 @@ TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
                    MK_CONTROL, kMove),
               (Effects{kNone, kNone, kNone, kMove}));
     EXPECT_EQ(PathOf("guide.txt") + " " + PathOf("ref.txt"), "src/docs src/docs/api");
-    // No row may be left for a freed entry: the rows are the entries of the folder now shown.
+    // No row may be left for a freed entry.
     EXPECT_EQ(Column(), "docs main.c notes.txt readme.txt");
     EXPECT_EQ(PaneState(), "src>src:");
 
@@ -336,8 +325,7 @@ void CALLBACK RunDuringTheJob(HWND, UINT, UINT_PTR timer, DWORD)
 }
 }  // namespace
 
-// The job's worker reads the tree while its dialog is open, and Wine hands drops to the disabled
-// main window all the same.
+// The job's worker reads the tree; Wine hands drops to the disabled main window all the same.
 TEST_F(PaneDragTest, DropsAreRefusedWhileABuildRuns)
 {
     POINT onSrc = TreePoint("src");
