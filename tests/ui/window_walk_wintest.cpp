@@ -18,6 +18,7 @@
 #include "tests/support/watchers_win32.h"
 #include "tests/support/window_fixture_win32.h"
 #include "tests/support/zip_check.h"
+#include "ui/shell_dialogs.h"
 
 namespace {
 
@@ -436,4 +437,40 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     CloseHandle(hold);
     EXPECT_EQ(openProject(locked, ""), "圧縮レベル:- パスワード:secret");
     EXPECT_EQ(openProject(good, ""), "圧縮レベル:4 パスワード:");
+
+    // The version box: no border of its own (EDITTEXT gives one unless told not to), centred over
+    // the window, and pushed back inside the work area near its corner.
+    LONG border = -1;
+    auto about = [&] {
+        ModalWatcher box("バージョン情報", IDOK, 20000, [&](HWND dialog) {
+            HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
+            border = (GetWindowLongA(text, GWL_STYLE) & WS_BORDER) |
+                     (GetWindowLongA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+        });
+        Command(IDC_ABOUT);
+        return box.Wait();
+    };
+    DialogReport version = about();
+    char date[64];
+    FormatBuildDate(__DATE__, date, sizeof date);
+    EXPECT_TRUE(version.HasText(std::string("タイトル    ： パックレン\r\nバージョン  ： 1.0.0\r\n"
+                                        "コンパイル日： ") + date +
+                            "\r\n\r\n作った人    ： パックレン開発チーム\r\n"
+                            "WebPage     ： https://packwren.example.jp/\r\n"
+                            "EMAIL       ： support@packwren.example.jp"));
+    EXPECT_EQ(border, 0);
+    RECT& r = version.rect;
+    EXPECT_EQ(r.left * 10000 + r.top,
+              (512 - r.right + r.left) / 2 * 10000 + (384 - r.bottom + r.top) / 2);
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window, nullptr, work.right - 50, work.bottom - 50, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    r = about().rect;
+    EXPECT_EQ(r.right * 10000 + r.bottom, work.right * 10000 + work.bottom);
+    // Larger than the work area, a window keeps its top left corner there.
+    SetWindowPos(window, nullptr, 0, 0, work.right + 400, work.bottom + 300, SWP_NOZORDER);
+    CenterOverOwner(window, nullptr);
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.left * 10000 + r.top, work.left * 10000 + work.top);
 }
