@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 
 #include "core/file_io.h"
@@ -52,45 +51,36 @@ struct Sandbox {
 
 }  // namespace
 
-// A failed batch build keeps its dialog open; the settings file is neither created nor changed.
+// A project that fails shows its message; one that loads goes on to a build whose sources are
+// missing here, so the job's dialog stays open. Batch runs neither create nor change the settings.
 TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
 {
-    struct { const char* what; std::string project, ini; bool loads; } rows[] = {
-        {"missing", "", "", false},
-        {"loads", std::string(kHeader) + "[FILELIST]\r\n0\t\t9\t>\tdocs\r\n"
-                  "0\t\t-1\t表示.txt\tC:\\work\\表示.txt\r\n\t\t\t<\r\n\t\t\t<\r\n", "", true},
-        {"loads, foreign settings", kHeader,
-         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n",
-         true},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Sandbox sandbox;
-        if (!row.project.empty())
-            sandbox.dir.WriteFile("p.pwp", row.project);
-        if (!row.ini.empty())
-            sandbox.dir.WriteFile("packwren.ini", row.ini);
-        // A project that loads shows no box: a short watch is enough to see that none came.
-        ModalWatcher box("パックレン：プロジェクト", IDOK, row.loads ? 3000 : 20000);
-        std::string log;
-        std::unique_ptr<ModalWatcher> job;
-        if (row.loads)
-            job = std::make_unique<ModalWatcher>(kJobTitle, IDOK, 20000, [&](HWND dialog) {
-                WaitForJobEnd(dialog);
-                log = JobLogText(dialog);
-            });
-        EXPECT_EQ(sandbox.Run("p.pwp -o out.zip"), 1u);
-        DialogReport shown = box.Wait();
-        EXPECT_EQ(shown.found ? "box" : "no box", row.loads ? "no box" : "box");
-        EXPECT_TRUE(row.loads || shown.HasText("プロジェクトの読込に失敗しました。\r\n(line:0)"));
-        EXPECT_FALSE(PathExists(sandbox.dir.Join("out.zip").c_str()));
-        EXPECT_EQ(ReadWholeFile(sandbox.dir.Join("packwren.ini")), row.ini);
-        if (job != nullptr) {
-            EXPECT_TRUE(job->Wait().found);
-            EXPECT_EQ(log.rfind("ファイル数計測中\r\nファイル数:", 0), 0u) << log;
-            EXPECT_NE(log.find("処理を中断しました"), std::string::npos) << log;
-        }
-    }
+    Sandbox failing;
+    const std::string foreign =
+        "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n";
+    failing.dir.WriteFile("packwren.ini", foreign);
+    ModalWatcher box("パックレン：プロジェクト");
+    EXPECT_EQ(failing.Run("p.pwp -o out.zip"), 1u);
+    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:0)"));
+    EXPECT_FALSE(PathExists(failing.dir.Join("out.zip").c_str()));
+    EXPECT_EQ(ReadWholeFile(failing.dir.Join("packwren.ini")), foreign);
+
+    Sandbox loading;
+    loading.dir.WriteFile("p.pwp", std::string(kHeader) + "[FILELIST]\r\n0\t\t9\t>\tdocs\r\n"
+                          "0\t\t-1\t表示.txt\tC:\\work\\表示.txt\r\n\t\t\t<\r\n\t\t\t<\r\n");
+    ModalWatcher none("パックレン：プロジェクト", IDOK, 3000);  // long enough to see that none came
+    std::string log;
+    ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        log = JobLogText(dialog);
+    });
+    EXPECT_EQ(loading.Run("p.pwp -o out.zip"), 1u);
+    EXPECT_FALSE(none.Wait().found);
+    EXPECT_TRUE(job.Wait().found);
+    EXPECT_EQ(log.rfind("ファイル数計測中\r\nファイル数:", 0), 0u) << log;
+    EXPECT_NE(log.find("処理を中断しました"), std::string::npos) << log;
+    EXPECT_FALSE(PathExists(loading.dir.Join("out.zip").c_str()));
+    EXPECT_FALSE(PathExists(loading.dir.Join("packwren.ini").c_str()));
 }
 
 // The settings are written at close and restored at the next start, unknown sections kept.

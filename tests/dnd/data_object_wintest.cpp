@@ -46,9 +46,9 @@ protected:
             return "(query differs)";
         if (result != S_OK)
             return result == DV_E_DVASPECT ? "(aspect)" : "(none)";
-        std::string text = static_cast<const char*>(GlobalLock(medium.hGlobal));
-        static_cast<char*>(GlobalLock(medium.hGlobal))[0] = 'X';  // a copy of its own
-        GlobalUnlock(medium.hGlobal);
+        char* bytes = static_cast<char*>(GlobalLock(medium.hGlobal));
+        std::string text = bytes;
+        bytes[0] = 'X';  // a copy of its own: the next reader sees the original
         GlobalUnlock(medium.hGlobal);
         if (medium.pUnkForRelease == nullptr)
             ReleaseStgMedium(&medium);

@@ -110,11 +110,9 @@ protected:
         for (const char* file :
              {"docs\\guide.txt", "docs\\api\\ref.txt", "src\\main.c", "notes.txt", "readme.txt"})
             disk.WriteFile(file, "x");
-        std::string paths[] = {disk.Join("docs"), disk.Join("src"), disk.Join("notes.txt"),
-                               disk.Join("readme.txt")};
-        const char* texts[] = {paths[0].c_str(), paths[1].c_str(), paths[2].c_str(),
-                               paths[3].c_str()};
-        AddDroppedPaths(texts, 4, ProjectRoot());  // as a drop: the root is expanded
+        for (const char* top : {"docs", "src", "notes.txt", "readme.txt"})
+            AddDiskPath(disk.Join(top).c_str(), strchr(top, '.') == nullptr, ProjectRoot());
+        ExpandFolderTreeItem(ProjectRoot());
         ExpandFolderTreeItem(Node("docs"));
         FillFileList();
     }
