@@ -121,10 +121,3 @@ protected:
 
     HWND window = nullptr, tree = nullptr, list = nullptr;
 };
-
-// Answers a file chooser with `path`, in the file name box of the common dialog.
-inline void TypePath(HWND chooser, const std::string& path)
-{
-    SetDlgItemTextA(chooser, 0x047c /* cmb13 */, path.c_str());
-    SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
-}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -38,6 +39,8 @@ LRESULT CALLBACK MenuSpy(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
     }
     return CallWindowProcA(g_paneProc, pane, message, wParam, lParam);
 }
+
+constexpr char kSaveTitle[] = "パックレン：プロジェクトを名前を付けて保存";
 
 class WindowWalk : public WindowFixture {
 protected:
@@ -124,6 +127,22 @@ protected:
         return outline;
     }
     std::string TreeOutline() { return TreeOutline(TreeView_GetRoot(tree)); }
+    // Chooses a menu command whose modal dialog gets `fill` before `button` is pressed.
+    DialogReport Through(int command, const char* title, std::function<void(HWND)> fill = nullptr,
+                         int button = IDOK)
+    {
+        ModalWatcher dialog(title, button, 20000, std::move(fill));
+        Command(command);
+        return dialog.Wait();
+    }
+    // Answers a file chooser with `path`, in the file name box of the common dialog.
+    static std::function<void(HWND)> Typing(const std::string& path)
+    {
+        return [path](HWND chooser) {
+            SetDlgItemTextA(chooser, 0x047c /* cmb13 */, path.c_str());
+            SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
+        };
+    }
     // Values of a document's PROPERTY section, "-" for a missing one.
     static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
     {
@@ -323,15 +342,13 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     // An inherited archive option shows disabled until the box is checked.
     AppSettings->SetValue("PROPERTY", "NAMECODE", "2");
     std::string opened;
-    ModalWatcher options("プロジェクトの書庫オプション", IDOK, 20000, [&](HWND dialog) {
+    ASSERT_TRUE(Through(IDC_PROJECT_OPTIONS, "プロジェクトの書庫オプション", [&](HWND dialog) {
         HWND choice = GetDlgItem(dialog, IDC_NAMECODE_CHOICE);
         opened = std::to_string(SendMessageA(choice, CB_GETCURSEL, 0, 0)) +
                  (IsWindowEnabled(choice) ? " enabled" : " disabled");
         SendDlgItemMessageA(dialog, IDC_NAMECODE_ENABLE, BM_CLICK, 0, 0);
         SendMessageA(choice, CB_SETCURSEL, 1, 0);
-    });
-    Command(IDC_PROJECT_OPTIONS);
-    ASSERT_TRUE(options.Wait().found);
+    }).found);
     EXPECT_EQ(opened, "2 disabled");
     EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "NAMECODE"), "1");
     EXPECT_EQ(Status(), "圧縮レベル:- パスワード: 名前:SJIS+Unicode");
@@ -339,19 +356,15 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     ProjectDocument->DeleteSection("PROPERTY");
 
     // The application's level always counts (its box stays checked); a new project keeps its own.
-    ModalWatcher defaults("パックレンの設定", IDOK, 20000, [](HWND dialog) {
+    ASSERT_TRUE(Through(IDC_APP_SETTINGS, "パックレンの設定", [](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
-    });
-    Command(IDC_APP_SETTINGS);
-    ASSERT_TRUE(defaults.Wait().found);
+    }).found);
     EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1 6 0");
     EXPECT_EQ(ProjectRoot()->level, 6);
-    ModalWatcher projectDialog("プロジェクトの設定", IDOK, 20000, [](HWND dialog) {
+    ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
         SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "2");
-    });
-    Command(IDC_PROJECT_SETTINGS);
-    ASSERT_TRUE(projectDialog.Wait().found);
+    }).found);
     EXPECT_EQ(ProjectRoot()->level, 2);
     EXPECT_EQ(Status(), "圧縮レベル:2 パスワード:");
     InsertChild(ProjectRoot(), nullptr, true, nullptr, -1, "docs", nullptr);
@@ -361,9 +374,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     EXPECT_STREQ(ProjectRoot()->name, "新規書庫");
     EXPECT_EQ(Keys(ProjectDocument, {"COMPLEVELENABLE", "COMPRESSLEVEL"}), "1 2");
     // Saving asks, proposing the project's name; cancelling writes nothing.
-    ModalWatcher cancelled("パックレン：プロジェクトを名前を付けて保存", IDCANCEL);
-    Command(IDC_SAVE_PROJECT);
-    EXPECT_TRUE(cancelled.Wait().HasText("新規書庫.pwp"));
+    EXPECT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, nullptr, IDCANCEL).HasText("新規書庫.pwp"));
     EXPECT_STREQ(CurrentProjectPath, "");
 
     // A new folder's label edit starts at once; settings come through the context menu.
@@ -384,10 +395,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
 
     // Saved under a typed name (the extension is added), emptied, reopened.
     std::string project = disk.Join("金庫の書庫");
-    ModalWatcher saver("パックレン：プロジェクトを名前を付けて保存", IDOK, 20000,
-                       [&](HWND chooser) { TypePath(chooser, project); });
-    Command(IDC_SAVE_PROJECT);
-    ASSERT_TRUE(saver.Wait().found);
+    ASSERT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, Typing(project)).found);
     EXPECT_EQ(CurrentProjectPath, project + ".pwp");
     Command(IDC_NEW_PROJECT);
     ASSERT_EQ(ProjectRoot()->firstChild, nullptr);
@@ -395,10 +403,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         std::unique_ptr<ModalWatcher> box;
         if (!message.empty())
             box = std::make_unique<ModalWatcher>("パックレン：プロジェクト");
-        ModalWatcher chooser("パックレン：プロジェクトを開く", IDOK, 20000,
-                             [&](HWND dialog) { TypePath(dialog, path); });
-        Command(IDC_OPEN_PROJECT);
-        EXPECT_TRUE(chooser.Wait().found);
+        EXPECT_TRUE(Through(IDC_OPEN_PROJECT, "パックレン：プロジェクトを開く", Typing(path)).found)
+            << path;
         EXPECT_TRUE(box == nullptr || box->Wait().HasText(message));
         return Status();
     };
@@ -408,10 +414,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     // Built: the folder's file is encrypted with the folder's password and stored (level 0).
     std::string archive = disk.Join("out.zip");
     ModalWatcher job(kJobTitle, IDOK, 20000, [](HWND dialog) { WaitForJobEnd(dialog); });
-    ModalWatcher chooser("パックレン：ZIPファイル出力", IDOK, 20000,
-                         [&](HWND dialog) { TypePath(dialog, archive); });
-    Command(IDC_WRITE_ZIP);
-    ASSERT_TRUE(chooser.Wait().found);
+    ASSERT_TRUE(Through(IDC_WRITE_ZIP, "パックレン：ZIPファイル出力", Typing(archive)).found);
     ASSERT_TRUE(job.Wait().found);
     ZipParsed parsed;
     PasswordMap passwords{{"金庫/hidden.txt", "鍵123"}};
@@ -442,13 +445,11 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     // the window, and pushed back inside the work area near its corner.
     LONG border = -1;
     auto about = [&] {
-        ModalWatcher box("バージョン情報", IDOK, 20000, [&](HWND dialog) {
+        return Through(IDC_ABOUT, "バージョン情報", [&](HWND dialog) {
             HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
             border = (GetWindowLongA(text, GWL_STYLE) & WS_BORDER) |
                      (GetWindowLongA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
         });
-        Command(IDC_ABOUT);
-        return box.Wait();
     };
     DialogReport version = about();
     char date[64];
