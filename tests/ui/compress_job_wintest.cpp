@@ -54,7 +54,9 @@ protected:
 }  // namespace
 
 // The bar counts beyond 65,535 files; the log takes what the dialog gains, down to its first size.
-TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
+// Only a batch build that succeeded closes by itself; a failed one keeps its whole log, beyond the
+// edit control's usual limit.
+TEST_F(CompressJob, BuildsWaitInADialogThatSizesItsLogUnlessABatchBuildSucceeded)
 {
     std::string empty = dir.WriteFile("empty", "");
     for (int i = 0; i < 66000; ++i)
@@ -89,13 +91,10 @@ TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
     std::string start = std::string(kCounted) + "66000\r\n圧縮開始\r\n処理を完了しました(";
     EXPECT_EQ(job.log.rfind(start, 0), 0u) << job.log;
     EXPECT_EQ(job.log.substr(job.log.size() - 7), "sec.)\r\n");
-}
 
-// A failed batch build stays open with its whole log, beyond the edit control's usual limit.
-TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
-{
+    tree.Clear();
     tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
-    Job job = Run(true);
+    job = Run(true);
     EXPECT_TRUE(job.built && !job.open);
     ZipParsed parsed;
     EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
@@ -113,7 +112,6 @@ TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
     expected += "前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n";
     job = Run(true);
     EXPECT_TRUE(!job.built && job.open);
-    EXPECT_GT(expected.size(), 600000u);
     EXPECT_EQ(job.log, expected);
 
     // An empty project stops before any file is created; a path that does not fit shows nothing.
