@@ -98,8 +98,9 @@ TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
               "MainWindowMode=NORMAL\r\nMainWindowPos=0,0,512,384\r\nMainWindowMinPos=-1,-1\r\n"
               "MainWindowMaxPos=-1,-1\r\nSplitPos=128\r\n");
 
-    const std::string window = "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
-                               "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n";
+    const std::string window =
+        "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
+        "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n";
     sandbox.dir.WriteFile("packwren.ini", window + "[EXTRA]\r\nfoo=bar\r\n");
     ModalWatcher second("パックレン", ModalWatcher::kCloseWindow);
     EXPECT_EQ(sandbox.Run(""), 0u);
@@ -108,8 +109,8 @@ TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
                   std::to_string(r.right) + "," + std::to_string(r.bottom), "40,30,640,480");
     // Rewritten in place: new keys follow their section's, unknown sections stay.
     EXPECT_EQ(ReadWholeFile(ini),
-              window + "ListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n[EXTRA]\r\nfoo=bar\r\n"
-                       "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\n"
+              window + "ListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
+                       "[EXTRA]\r\nfoo=bar\r\n[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\n"
                        "APPLICATIONVERSION=1.0.0\r\n[PROPERTY]\r\n");
 }
 
