@@ -110,8 +110,9 @@ TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
     // Rewritten in place: new keys follow their section's, unknown sections stay.
     EXPECT_EQ(ReadWholeFile(ini),
               window + "ListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
-                       "[EXTRA]\r\nfoo=bar\r\n[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\n"
-                       "APPLICATIONVERSION=1.0.0\r\n[PROPERTY]\r\n");
+                       "[EXTRA]\r\nfoo=bar\r\n[INFOMATION]\r\n"
+                       "APPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
+                       "[PROPERTY]\r\n");
 }
 
 // Shipped beside the program in its code page and with CR LF, which every Notepad shows as lines.
