@@ -1,108 +1,124 @@
-// packwren.exe run as a process of its own: exit codes, the settings file at start-up and at
-// close, batch runs of projects that load or fail, and the help file shipped beside it.
+// packwren.exe run as a process of its own, from a copy in a fresh directory (it reads
+// packwren.ini beside itself).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
 #include <string>
 
 #include "core/file_io.h"
-#include "tests/support/packwren_process_win32.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/watchers_win32.h"
 
 namespace {
+
 const char kHeader[] =
     "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
-}  // namespace
 
-// Batch runs: a project that fails shows its message; one that loads goes on to the build, whose
-// sources are missing here, so the job's dialog stays open with its log until it is closed. A
-// missing settings file is not created, a foreign one is left as it was.
-TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
+// ctest hands over the Unix path; Wine maps the Unix root to drive Z:.
+std::string BuiltPackwren()
 {
-    struct { const char* what; std::string project, ini; bool loads; } rows[] = {
-        {"missing", "", "", false},
-        {"loads", std::string(kHeader) + "[FILELIST]\r\n0\t\t9\t>\tdocs\r\n"
-                  "0\t\t-1\t表示.txt\tC:\\work\\表示.txt\r\n\t\t\t<\r\n\t\t\t<\r\n", "", true},
-        {"loads, foreign settings", kHeader,
-         "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n",
-         true},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        PackwrenSandbox sandbox;
-        if (!row.project.empty())
-            sandbox.Dir().WriteFile("p.pwp", row.project);
-        if (!row.ini.empty())
-            sandbox.Dir().WriteFile("packwren.ini", row.ini);
-        // A project that loads shows no box: a short watch is enough to see that none came.
-        ModalWatcher box("パックレン：プロジェクト", IDOK, row.loads ? 3000 : 20000);
-        std::string log;
-        std::unique_ptr<ModalWatcher> job;
-        if (row.loads)
-            job = std::make_unique<ModalWatcher>(kJobTitle, IDOK, 20000, [&](HWND dialog) {
-                WaitForJobEnd(dialog);
-                log = JobLogText(dialog);
-            });
-        ProcessResult run = sandbox.Run("p.pwp -o out.zip");
-        DialogReport shown = box.Wait();
-        ASSERT_TRUE(run.finished);
-        EXPECT_EQ(run.exitCode, 1u);
-        EXPECT_EQ(shown.found ? "box" : "no box", row.loads ? "no box" : "box");
-        EXPECT_TRUE(row.loads || shown.HasText("プロジェクトの読込に失敗しました。\r\n(line:0)"));
-        EXPECT_FALSE(PathExists(sandbox.Dir().Join("out.zip").c_str()));
-        EXPECT_EQ(ReadWholeFile(sandbox.IniPath()), row.ini);  // missing stays missing
-        if (job != nullptr) {
-            EXPECT_TRUE(job->Wait().found);
-            EXPECT_EQ(log.rfind("ファイル数計測中\r\nファイル数:", 0), 0u) << log;
-            EXPECT_NE(log.find("処理を中断しました"), std::string::npos) << log;
-        }
-    }
+    const char* path = getenv("PACKWREN_EXE");
+    std::string windows = std::string("Z:") + (path != nullptr ? path : "");
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }
 
-// The windowed start-up: the first start opens the default layout and writes the settings at
-// close; a second start restores the placement and split, rewriting the file it read and keeping
-// sections it does not know.
+struct Sandbox {
+    TempDir dir;
+    Sandbox() { CopyFileA(BuiltPackwren().c_str(), dir.Join("packwren.exe").c_str(), FALSE); }
+    // The exit code; 99 when the program had to be killed after a minute.
+    DWORD Run(const std::string& arguments)
+    {
+        std::string line = "\"" + dir.Join("packwren.exe") + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        DWORD code = 98;
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            dir.Path().c_str(), &startup, &process))
+            return code;
+        if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        return code;
+    }
+};
+
+}  // namespace
+
+// A project that fails shows its message; one that loads goes on to a build whose sources are
+// missing here, so the job's dialog stays open. Batch runs neither create nor change the settings.
+TEST(AppProcess, BatchRunsOfProjectsThatFailOrLoad)
+{
+    Sandbox failing;
+    const std::string foreign =
+        "[INFOMATION]\r\nAPPLICATIONNAME=other\r\nAPPLICATIONVERSION=9.9.9\r\n[X]\r\nk=v\r\n";
+    failing.dir.WriteFile("packwren.ini", foreign);
+    ModalWatcher box("パックレン：プロジェクト");
+    EXPECT_EQ(failing.Run("p.pwp -o out.zip"), 1u);
+    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:0)"));
+    EXPECT_FALSE(PathExists(failing.dir.Join("out.zip").c_str()));
+    EXPECT_EQ(ReadWholeFile(failing.dir.Join("packwren.ini")), foreign);
+
+    Sandbox loading;
+    loading.dir.WriteFile("p.pwp", std::string(kHeader) + "[FILELIST]\r\n0\t\t9\t>\tdocs\r\n"
+                          "0\t\t-1\t表示.txt\tC:\\work\\表示.txt\r\n\t\t\t<\r\n\t\t\t<\r\n");
+    ModalWatcher none("パックレン：プロジェクト", IDOK, 3000);  // long enough to see that none came
+    std::string log;
+    ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+        WaitForJobEnd(dialog);
+        log = JobLogText(dialog);
+    });
+    EXPECT_EQ(loading.Run("p.pwp -o out.zip"), 1u);
+    EXPECT_FALSE(none.Wait().found);
+    EXPECT_TRUE(job.Wait().found);
+    EXPECT_EQ(log.rfind("ファイル数計測中\r\nファイル数:", 0), 0u) << log;
+    EXPECT_NE(log.find("処理を中断しました"), std::string::npos) << log;
+    EXPECT_FALSE(PathExists(loading.dir.Join("out.zip").c_str()));
+    EXPECT_FALSE(PathExists(loading.dir.Join("packwren.ini").c_str()));
+}
+
+// The settings are written at close and restored at the next start, unknown sections kept.
 TEST(AppProcess, TheWindowsPlacementIsWrittenAtCloseAndRestored)
 {
-    PackwrenSandbox sandbox;
+    Sandbox sandbox;
+    std::string ini = sandbox.dir.Join("packwren.ini");
     ModalWatcher first("パックレン", ModalWatcher::kCloseWindow);
-    ProcessResult run = sandbox.Run("");
-    DialogReport window = first.Wait();
-    ASSERT_TRUE(run.finished && window.found);
-    EXPECT_EQ(run.exitCode, 0u);
-    // The sections in the order the program creates them; PROPERTY is made, empty, when the empty
-    // project's settings are first worked out.
-    EXPECT_EQ(ReadWholeFile(sandbox.IniPath()),
+    EXPECT_EQ(sandbox.Run(""), 0u);
+    ASSERT_TRUE(first.Wait().found);
+    // PROPERTY is made, empty, when the empty project's settings are first worked out.
+    EXPECT_EQ(ReadWholeFile(ini),
               "[INFOMATION]\r\nAPPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
               "[PROPERTY]\r\n[WINDOW]\r\nListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
               "MainWindowMode=NORMAL\r\nMainWindowPos=0,0,512,384\r\nMainWindowMinPos=-1,-1\r\n"
               "MainWindowMaxPos=-1,-1\r\nSplitPos=128\r\n");
 
-    sandbox.Dir().WriteFile("packwren.ini",
-                            "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
-                            "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n"
-                            "[EXTRA]\r\nfoo=bar\r\n");
+    const std::string window =
+        "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
+        "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\nSplitPos=200\r\n";
+    sandbox.dir.WriteFile("packwren.ini", window + "[EXTRA]\r\nfoo=bar\r\n");
     ModalWatcher second("パックレン", ModalWatcher::kCloseWindow);
-    run = sandbox.Run("");
-    window = second.Wait();
-    ASSERT_TRUE(run.finished && window.found);
-    const RECT& r = window.rect;
-    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-                  "," + std::to_string(r.bottom), "40,30,640,480");
-    // Rewritten: unknown sections stay in place and the identity follows.
-    std::string ini = ReadWholeFile(sandbox.IniPath());
-    EXPECT_EQ(ini.find("[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"), 0u);
-    EXPECT_NE(ini.find("SplitPos=200\r\n"), std::string::npos) << ini;
-    EXPECT_LT(ini.find("[EXTRA]\r\nfoo=bar\r\n"), ini.find("[INFOMATION]")) << ini;
-    EXPECT_NE(ini.find("[INFOMATION]"), std::string::npos) << ini;
+    EXPECT_EQ(sandbox.Run(""), 0u);
+    const RECT r = second.Wait().rect;
+    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                  std::to_string(r.right) + "," + std::to_string(r.bottom), "40,30,640,480");
+    // Rewritten in place: new keys follow their section's, unknown sections stay.
+    EXPECT_EQ(ReadWholeFile(ini),
+              window + "ListColumnWidth=120,80,120,240\r\nListSortColumn=0\r\n"
+                       "[EXTRA]\r\nfoo=bar\r\n[INFOMATION]\r\n"
+                       "APPLICATIONNAME=packwren設定ファイル\r\nAPPLICATIONVERSION=1.0.0\r\n"
+                       "[PROPERTY]\r\n");
 }
 
 // Shipped beside the program in its code page and with CR LF, which every Notepad shows as lines.
 TEST(AppProcess, HelpFileBesideTheProgram)
 {
-    std::string exe = BuiltPackwrenPath();
+    std::string exe = BuiltPackwren();
     std::string help = ReadWholeFile(exe.substr(0, exe.find_last_of('\\') + 1) + "packwren.txt");
     ASSERT_EQ(help.rfind("パックレン 1.0.0 ヘルプ\r\n", 0), 0u) << help.substr(0, 40);
     size_t lines = 0;

@@ -1,5 +1,4 @@
-// The COM contracts of the data-transfer objects: what OLE and the drop target rely on; OLE's
-// own calls are met in the drags over the main window.
+// The COM contracts of the data-transfer objects that OLE and the drop target rely on.
 #include "dnd/data_object.h"
 
 #include <gtest/gtest.h>
@@ -47,9 +46,9 @@ protected:
             return "(query differs)";
         if (result != S_OK)
             return result == DV_E_DVASPECT ? "(aspect)" : "(none)";
-        std::string text = static_cast<const char*>(GlobalLock(medium.hGlobal));
-        static_cast<char*>(GlobalLock(medium.hGlobal))[0] = 'X';  // a copy of its own
-        GlobalUnlock(medium.hGlobal);
+        char* bytes = static_cast<char*>(GlobalLock(medium.hGlobal));
+        std::string text = bytes;
+        bytes[0] = 'X';  // a copy of its own: the next reader sees the original
         GlobalUnlock(medium.hGlobal);
         if (medium.pUnkForRelease == nullptr)
             ReleaseStgMedium(&medium);
@@ -74,9 +73,7 @@ protected:
 
 }  // namespace
 
-// Four slots, filled in turn and never replaced; without release a copy is stored; a medium's
-// release owner is held by every copy handed out and let go with the object. Only the format,
-// content aspect and a medium of the kind held are handed out, each time a copy of its own.
+// Four slots, never replaced; each reader gets a copy that holds the medium's release owner.
 TEST_F(DataObjectTest, SlotsHoldOwnedOrCopiedMediaAndHandOutCopies)
 {
     EXPECT_EQ(Formats(), std::vector<CLIPFORMAT>{});

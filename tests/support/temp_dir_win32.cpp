@@ -1,34 +1,15 @@
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <winioctl.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "core/wide_names_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-// Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go too.
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        std::wstring name = found.cFileName, child = path + L"\\" + name;
-        if (name == L"." || name == L"..")
-            continue;
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(child);
-        else
-            DeleteFileW(child.c_str());
-    }
-    FindClose(search);
-    RemoveDirectoryW(path.c_str());
-}
 
 HANDLE Open(const std::string& path, DWORD access, DWORD creation)
 {
@@ -40,28 +21,22 @@ HANDLE Open(const std::string& path, DWORD access, DWORD creation)
 TempDir::TempDir()
 {
     char base[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof base, base);
-    // A fresh prefix may name a temporary directory that does not exist yet.
-    if (length == 0 || length >= sizeof base ||
-        (GetFileAttributesA(base) == INVALID_FILE_ATTRIBUTES &&
-         SHCreateDirectoryExA(nullptr, base, nullptr) != ERROR_SUCCESS))
-        snprintf(base + GetCurrentDirectoryA(sizeof base - 1, base), 2, "\\");
+    GetTempPathA(sizeof base, base);
+    SHCreateDirectoryExA(nullptr, base, nullptr);  // a fresh prefix may not have made it yet
     static unsigned counter = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    do
         path_ = std::string(base) + "packwren-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(++counter);
-        if (CreateDirectoryA(path_.c_str(), nullptr))
-            return;
-    }
-    fprintf(stderr, "TempDir: cannot create a directory below %s\n", base);
-    abort();
+    while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempDir::~TempDir()
 {
-    wchar_t wide[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, path_.c_str(), -1, wide, MAX_PATH) > 0)
-        RemoveTree(wide);
+    // Wide, so that names outside the code page (which the ANSI calls see as best-fit guesses) go
+    // too; the shell's delete takes read-only files as well. The list ends in two NULs.
+    std::wstring from = Widen(path_.c_str()) + L'\0';
+    SHFILEOPSTRUCTW remove = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI, FALSE, {}, {}};
+    SHFileOperationW(&remove);
 }
 
 std::string TempDir::Join(const std::string& name) const

@@ -11,15 +11,6 @@ bool WaitFor(DWORD timeoutMs, const std::function<bool()>& done)
     return true;
 }
 
-bool DialogReport::HasText(const std::string& text) const
-{
-    for (const std::string& t : texts) {
-        if (t == text)
-            return true;
-    }
-    return false;
-}
-
 ModalWatcher::ModalWatcher(std::string title, int buttonId, DWORD timeoutMs,
                            std::function<void(HWND)> beforePress)
 {

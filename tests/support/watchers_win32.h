@@ -1,11 +1,10 @@
 #pragma once
-// Gets a test past a modal dialog without a person: a second thread waits, with a time bound, for
-// a top-level window of a given title (in this or any other process), reads it and presses a
-// button. Wine connects a process to its desktop on its first window call; made first on such a
-// thread while the test's thread starts a process, that connection deadlocks, so the constructor
-// makes it on the caller's thread.
+// Gets a test past a modal dialog: a second thread waits for a top-level window of a title (in any
+// process), reads it and presses a button. The constructor connects to Wine's desktop first: made
+// on the thread while the test's thread starts a process, that connection deadlocks.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,15 +17,17 @@ struct DialogReport {
     bool found = false;
     std::vector<std::string> texts;  // window texts of the dialog's child controls, in order
     RECT rect = {};                  // the dialog's window rectangle when it was found
-    bool HasText(const std::string& text) const;
+    bool HasText(const std::string& text) const
+    {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
 };
 
 class ModalWatcher {
 public:
     // As the button id: close the window with WM_CLOSE (the main window of another process).
     static constexpr int kCloseWindow = -1;
-    // `beforePress` runs on the watcher's thread with the dialog before the button is pressed;
-    // a dialog it closed is left alone.
+    // `beforePress` runs on the watcher's thread first; a dialog it closed is left alone.
     explicit ModalWatcher(std::string title, int buttonId = IDOK, DWORD timeoutMs = 20000,
                           std::function<void(HWND)> beforePress = nullptr);
     ~ModalWatcher() { Wait(); }

@@ -1,16 +1,15 @@
 #pragma once
-// The real main window created in the test's own process under the null graphics driver, with
-// empty settings and an empty project; tests drive it with real messages and read its panes.
+// The real main window in the test's process, with empty settings and an empty project.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/app_state.h"
 #include "core/settings_document.h"
+#include "project/child_links.h"
 #include "project/project_file.h"
 #include "project/project_node.h"
 #include "project/project_state.h"
@@ -63,76 +62,49 @@ protected:
     // The first entry of that name, depth first; none: the root.
     ProjectNode* Node(const char* name, ProjectNode* folder = nullptr)
     {
-        if (name == nullptr)
-            return ProjectRoot();
-        for (ProjectNode* child = (folder ? folder : ProjectRoot())->firstChild; child;
-             child = child->nextSibling) {
-            if (strcmp(child->name, name) == 0)
-                return child;
-            if (ProjectNode* below = Node(name, child))
-                return below;
-        }
-        return nullptr;
-    }
-    HTREEITEM TreeItem(HTREEITEM from, UINT relation)
-    {
-        return reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+        folder = folder != nullptr ? folder : ProjectRoot();
+        ProjectNode* found = name != nullptr ? FindChildNamed(folder, name) : folder;
+        for (ProjectNode* child = folder->firstChild; !found && child; child = child->nextSibling)
+            found = Node(name, child);
+        return found;
     }
     // The cells of one column, joined by spaces; with LVNI_SELECTED only the selected rows'.
     std::string Column(int column = 0, UINT which = LVNI_ALL)
     {
         std::string texts;
-        for (int row = -1, n = 0; (row = Next(row, which)) >= 0; ++n)
+        for (int row = -1, n = 0; (row = ListView_GetNextItem(list, row, which)) >= 0; ++n)
             texts += (n > 0 ? " " : "") + Cell(row, column);
         return texts;
-    }
-    int Next(int row, UINT which)
-    {
-        return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, which));
     }
     std::string Cell(int row, int column)
     {
         char text[260] = "";
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        ListView_GetItemText(list, row, column, text, sizeof text);
         return text;
     }
     int Row(const char* name)
     {
         LVFINDINFOA find = {LVFI_PARAM, nullptr, reinterpret_cast<LPARAM>(Node(name)), {}, 0};
-        LPARAM found = reinterpret_cast<LPARAM>(&find);
-        return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, -1, found));
+        return ListView_FindItem(list, -1, &find);
     }
     void SelectRows(std::vector<const char*> names)
     {
-        LVITEMA none = {};
-        none.stateMask = LVIS_SELECTED;
-        SendMessageA(list, LVM_SETITEMSTATE, -1, reinterpret_cast<LPARAM>(&none));
-        for (const char* name : names) {
-            LVITEMA item = {};
-            item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageA(list, LVM_SETITEMSTATE, Row(name), reinterpret_cast<LPARAM>(&item));
-        }
+        const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        for (const char* name : names)
+            ListView_SetItemState(list, Row(name), state, state);
     }
-    // Screen points on the label of a row, of a folder's tree item (none: the root's), and at
-    // the bottom of a control, below its rows.
+    // Screen points on a row's label, a folder's tree item (none: the root) and below the rows.
     POINT RowPoint(const char* name)
     {
-        RECT label = {};
-        label.left = LVIR_LABEL;
-        SendMessageA(list, LVM_GETITEMRECT, Row(name), reinterpret_cast<LPARAM>(&label));
+        RECT label;
+        ListView_GetItemRect(list, Row(name), &label, LVIR_LABEL);
         return Screen(list, {label.left + 2, (label.top + label.bottom) / 2});
     }
     POINT TreePoint(const char* folder)
     {
-        RECT label = {};
-        void* item = Node(folder)->treeItem;
-        memcpy(&label, &item, sizeof item);
-        SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+        RECT label;
+        TreeView_GetItemRect(tree, static_cast<HTREEITEM>(Node(folder)->treeItem), &label, TRUE);
         return Screen(tree, {label.left + 2, (label.top + label.bottom) / 2});
     }
     POINT BelowTheRows(HWND control)
@@ -149,10 +121,3 @@ protected:
 
     HWND window = nullptr, tree = nullptr, list = nullptr;
 };
-
-// Answers a file chooser with `path`, in the file name box of the common dialog.
-inline void TypePath(HWND chooser, const std::string& path)
-{
-    SetDlgItemTextA(chooser, 0x047c /* cmb13 */, path.c_str());
-    SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
-}

@@ -1,5 +1,4 @@
-// The compression job's dialog and worker, run in this process on hand-built trees, driven from
-// a second thread.
+// The compression job's dialog and worker on hand-built trees, driven from a second thread.
 #include "ui/compress_job.h"
 
 #include <commctrl.h>
@@ -28,20 +27,23 @@ SIZE Size(HWND window)
 
 class CompressJob : public testing::Test {
 protected:
-    // Runs a job; `drive` gets the dialog once the worker has ended, and the dialog is then
-    // closed as the user would. Returns the log.
-    std::string Run(bool autoClose, bool* built, std::function<void(HWND)> drive = nullptr)
-    {
+    struct Job {
+        bool built = false, open = false;  // open: the dialog waited for the user
         std::string log;
-        ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
-            EXPECT_TRUE(WaitForJobEnd(dialog));
-            log = JobLogText(dialog);
-            if (drive)
+    };
+    // `drive` gets the dialog once the worker has ended, unless it closed itself.
+    Job Run(bool autoClose, std::function<void(HWND)> drive = nullptr)
+    {
+        Job job;
+        ModalWatcher watcher(kJobTitle, IDOK, 20000, [&](HWND dialog) {
+            job.open = WaitForJobEnd(dialog) && !WaitFor(300, [&] { return !IsWindow(dialog); });
+            job.log = job.open ? JobLogText(dialog) : "";
+            if (job.open && drive)
                 drive(dialog);
         });
-        *built = StartCompressJob(nullptr, out.c_str(), autoClose);
-        EXPECT_TRUE(job.Wait().found);
-        return log;
+        job.built = StartCompressJob(nullptr, out.c_str(), autoClose);
+        EXPECT_TRUE(watcher.Wait().found);
+        return job;
     }
 
     TempDir dir;
@@ -51,16 +53,16 @@ protected:
 
 }  // namespace
 
-// A successful build waits for the user; the bar counts beyond 65,535 files. The dialog can be
-// resized: the log takes whatever it gains, and the opening size is the least it takes.
-TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
+// The bar counts beyond 65,535 files; the log takes what the dialog gains, down to its first size.
+// Only a batch build that succeeded closes by itself; a failed one keeps its whole log, beyond the
+// edit control's usual limit.
+TEST_F(CompressJob, BuildsWaitInADialogThatSizesItsLogUnlessABatchBuildSucceeded)
 {
     std::string empty = dir.WriteFile("empty", "");
     for (int i = 0; i < 66000; ++i)
         tree.File(tree.Root(), std::to_string(i), empty, 0);
-    bool built = false;
     std::string shown;
-    std::string log = Run(false, &built, [&](HWND dialog) {
+    Job job = Run(false, [&](HWND dialog) {
         HWND progress = GetDlgItem(dialog, IDC_JOB_PROGRESS);
         HWND text = GetDlgItem(dialog, IDC_JOB_LOG);
         LONG style = GetWindowLongA(dialog, GWL_STYLE) & (WS_THICKFRAME | WS_SYSMENU);
@@ -83,25 +85,17 @@ TEST_F(CompressJob, ASuccessfulBuildWaitsInADialogThatSizesItsLog)
                 pair(limits.ptMinTrackSize.x - before.cx, limits.ptMinTrackSize.y - before.cy) +
                 pair(shrunk.cx - before.cx, shrunk.cy - before.cy);
     });
-    EXPECT_TRUE(built);
+    EXPECT_TRUE(job.built && job.open);
     // position,range  abort enabled,resizable  log  bar  least size  after shrinking
     EXPECT_EQ(shown, "66000,66000 0,1 50,30 0,0 0,0 0,0 ");
     std::string start = std::string(kCounted) + "66000\r\n圧縮開始\r\n処理を完了しました(";
-    EXPECT_EQ(log.rfind(start, 0), 0u) << log;
-    EXPECT_EQ(log.substr(log.size() - 7), "sec.)\r\n");
-}
+    EXPECT_EQ(job.log.rfind(start, 0), 0u) << job.log;
+    EXPECT_EQ(job.log.substr(job.log.size() - 7), "sec.)\r\n");
 
-// A successful batch build closes itself; a failed one stays open with its whole log, far beyond
-// the edit control's default limit of about 32,000 characters.
-TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
-{
+    tree.Clear();
     tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
-    bool closedItself = false;
-    ModalWatcher job(kJobTitle, IDOK, 20000, [&](HWND dialog) {
-        closedItself = WaitFor(20000, [&] { return !IsWindow(dialog); });
-    });
-    EXPECT_TRUE(StartCompressJob(nullptr, out.c_str(), true));
-    EXPECT_TRUE(job.Wait().found && closedItself);
+    job = Run(true);
+    EXPECT_TRUE(job.built && !job.open);
     ZipParsed parsed;
     EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
     EXPECT_EQ(parsed.entries.size(), 1u);
@@ -116,27 +110,22 @@ TEST_F(CompressJob, ABatchBuildClosesItselfOnlyWhenItSucceeds)
         expected += "error : 見つかりません : " + name + "(" + path + ")\r\n";
     }
     expected += "前の書庫はそのまま残しました : " + out + "\r\n処理を中断しました\r\n";
-    bool built = true, open = false;
-    std::string log = Run(true, &built, [&](HWND dialog) {
-        open = !WaitFor(300, [&] { return !IsWindow(dialog); });
-    });
-    EXPECT_FALSE(built);
-    EXPECT_TRUE(open);
-    EXPECT_GT(expected.size(), 600000u);
-    EXPECT_EQ(log, expected);
+    job = Run(true);
+    EXPECT_TRUE(!job.built && job.open);
+    EXPECT_EQ(job.log, expected);
 
     // An empty project stops before any file is created; a path that does not fit shows nothing.
     tree.Clear();
     tree.Folder(tree.Root(), "empty");
     DeleteFileA(out.c_str());
-    EXPECT_EQ(Run(true, &built), std::string(kCounted) + "0\r\n処理を中断しました\r\n");
-    EXPECT_FALSE(built || PathExists(out.c_str()));
+    job = Run(true);
+    EXPECT_EQ(job.log, std::string(kCounted) + "0\r\n処理を中断しました\r\n");
+    EXPECT_FALSE(job.built || PathExists(out.c_str()));
     tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
     EXPECT_FALSE(StartCompressJob(nullptr, std::string(260, 'p').c_str(), false));
 }
 
-// Abort by the button or by Esc while a large file is being compressed: the file's entry is
-// dropped, the walk stops, and Esc closes the dialog once the worker has ended.
+// Abort or Esc during a large file drop its entry; Esc closes the dialog once the worker ended.
 TEST_F(CompressJob, AbortDuringALargeFileKeepsThePreviousArchive)
 {
     // Slow to deflate at level 9, so the build is still in it when the abort comes.

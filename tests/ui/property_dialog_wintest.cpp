@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/settings_document.h"
-#include "project/properties.h"
 #include "resources/resource.h"
 #include "tests/support/project_fixture.h"
 
@@ -19,14 +16,6 @@ namespace {
 
 class PropertyDialog : public ProjectTest {
 protected:
-    void SetUp() override
-    {
-        ProjectTest::SetUp();
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
-        InitCommonControlsEx(&controls);
-        appScope.Open(&app, "PROPERTY", nullptr);
-        projectScope.Open(&project, "PROPERTY", &appScope);
-    }
     void TearDown() override
     {
         DestroyWindow(dialog);
@@ -48,7 +37,10 @@ protected:
         GetDlgItemTextA(dialog, id, text, sizeof text);
         return text;
     }
-    void Click(int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
+    LRESULT Send(int id, UINT message, WPARAM wParam = 0)
+    {
+        return SendDlgItemMessageA(dialog, id, message, wParam, 0);
+    }
     void Press(int id) { SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     // The four keys of a PROPERTY section, "-" for a missing one.
     static std::string Keys(SettingsDocument& document)
@@ -61,19 +53,25 @@ protected:
         return keys;
     }
 
-    SettingsScope appScope, projectScope;
     HWND dialog = nullptr;
 };
 
 }  // namespace
 
-// Key steps of the trackbar reach the text; level 0 is written as an empty value; a level out
-// of range stays unless the thumb is moved.
-TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStay)
+// Key steps of the trackbar reach the text; level 0 is written as an empty value; a level out of
+// range stays unless the thumb is moved. Pasted control bytes are dropped; a password set past
+// that filter is refused, its box checked or cleared, but one the project already held is not
+// the dialog's doing and stays as it was.
+TEST_F(PropertyDialog, LevelsAndPasswordsAreWrittenAsTheyCanBeStored)
 {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    SettingsScope appScope, projectScope;
+    appScope.Open(&app, "PROPERTY", nullptr);
+    projectScope.Open(&project, "PROPERTY", &appScope);
     Open(IDD_APP_SETTINGS, appScope);
     for (const char* expected : {"5", "4"}) {
-        SendDlgItemMessageA(dialog, IDC_LEVEL_TRACKBAR, WM_KEYDOWN, VK_LEFT, 0);
+        Send(IDC_LEVEL_TRACKBAR, WM_KEYDOWN, VK_LEFT);
         EXPECT_EQ(Text(IDC_LEVEL_TEXT), expected);
     }
     // As a drag does: the thumb moves, then the trackbar tells its dialog.
@@ -85,15 +83,12 @@ TEST_F(PropertyDialog, LevelZeroIsWrittenEmptyAndOutOfRangeLevelsStay)
     project.SetValue("PROPERTY", "COMPLEVELENABLE", "1");
     project.SetValue("PROPERTY", "COMPRESSLEVEL", "12");
     Open(IDD_PROJECT_SETTINGS, projectScope);
-    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_LEVEL_TRACKBAR, TBM_GETPOS, 0, 0), 9);
+    EXPECT_EQ(Send(IDC_LEVEL_TRACKBAR, TBM_GETPOS), 9);
     Press(IDOK);
-    EXPECT_STREQ(project.GetValue("PROPERTY", "COMPRESSLEVEL"), "12");
-}
+    EXPECT_EQ(Keys(project), "1 12 0 ");
 
-TEST_F(PropertyDialog, PastedControlBytesAreDroppedAndUnstorablePasswordsRefused)
-{
     Open(IDD_PROJECT_SETTINGS, projectScope);
-    Click(IDC_PASSWORD_ENABLE);
+    Send(IDC_PASSWORD_ENABLE, BM_CLICK);
     const char pasted[] = "a\tb\r\nパス";
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
@@ -102,24 +97,21 @@ TEST_F(PropertyDialog, PastedControlBytesAreDroppedAndUnstorablePasswordsRefused
     GlobalUnlock(data);
     SetClipboardData(CF_TEXT, data);
     CloseClipboard();
-    SendDlgItemMessageA(dialog, IDC_PASSWORD_TEXT, WM_PASTE, 0, 0);
+    Send(IDC_PASSWORD_TEXT, WM_PASTE);
     EXPECT_EQ(Text(IDC_PASSWORD_TEXT), "abパス");
-
-    // Set from outside, past the filter: OK refuses it, the box checked or cleared.
     SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "a\tb");
     for (int round = 0; round < 2; ++round) {
         Press(IDOK);
         EXPECT_TRUE(IsWindowVisible(dialog)) << round;
-        Click(IDC_PASSWORD_ENABLE);
+        Send(IDC_PASSWORD_ENABLE, BM_CLICK);
     }
-    EXPECT_EQ(Keys(project), "- - - -");
+    EXPECT_EQ(Keys(project), "1 12 0 ");
     ASSERT_EQ(errors.titles, (std::vector<std::string>(2, "パックレン：パスワード")));
     EXPECT_EQ(errors.texts[0], "このパスワードは保存できません。\r\n"
                                "(タブ・改行などの制御文字を含むか、259バイトを超えています)");
-    // One the project already held is not the dialog's doing: it stays as it was.
     project.SetValue("PROPERTY", "PASSWORD", "x\x01y");
     Open(IDD_PROJECT_SETTINGS, projectScope);
     Press(IDOK);
     EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_EQ(Keys(project), "0 6 0 x\x01y");
+    EXPECT_EQ(Keys(project), "1 12 0 x\x01y");
 }

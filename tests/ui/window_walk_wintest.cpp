@@ -1,13 +1,12 @@
-// Walks through the real main window as a user would, with real messages: the panes filled from
-// disk, sorted, opened, renamed, deleted and given settings through their menus and keys; then
-// the menus and dialogs, a project made, saved, reopened and built into an archive whose entries
-// carry those settings.
+// Walks through the real main window as a user would, with real messages: the panes, then the
+// menus and dialogs, a project made, saved, reopened and built.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,11 +19,11 @@
 #include "tests/support/watchers_win32.h"
 #include "tests/support/window_fixture_win32.h"
 #include "tests/support/zip_check.h"
+#include "ui/shell_dialogs.h"
 
 namespace {
 
-// Records the state of "プロパティ(&P)" when a pane's context menu opens; with a key, chooses
-// that item as the user would, else closes the menu.
+// Notes a pane's context menu and the state of "プロパティ(&P)"; closes it unless a key chooses.
 WNDPROC g_paneProc;
 int g_menusShown;
 bool g_propertiesGrayed, g_endMenu;
@@ -41,10 +40,11 @@ LRESULT CALLBACK MenuSpy(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(g_paneProc, pane, message, wParam, lParam);
 }
 
+constexpr char kSaveTitle[] = "パックレン：プロジェクトを名前を付けて保存";
+
 class WindowWalk : public WindowFixture {
 protected:
-    // Right-clicks a control at a screen point, as the control reports it to its pane; `key`
-    // chooses a menu item by its access key (the chosen command is posted, as a menu does).
+    // A right click as the control reports it; `key` chooses a menu item by its access key.
     void RightClick(HWND control, POINT at, char key = 0)
     {
         HWND pane = GetParent(control);
@@ -87,7 +87,7 @@ protected:
     }
     void SelectFolderItem(ProjectNode* folder)
     {
-        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(folder->treeItem));
+        TreeView_SelectItem(tree, static_cast<HTREEITEM>(folder->treeItem));
     }
     // Types a name into the label editor the list or tree has open, and ends the edit.
     void TypeLabel(HWND control, UINT getEdit, const char* name)
@@ -97,8 +97,7 @@ protected:
         SetWindowTextA(edit, name);
         SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
     }
-    // Opens the property dialog of a list row through its context menu, ticks `box` and types
-    // `text` beside it.
+    // Ticks `box` and types `text` in the property dialog of list rows, opened by their menu.
     bool SetProperty(std::vector<const char*> rows, int box, int edit, const char* text)
     {
         ModalWatcher dialog("ファイルの設定", IDOK, 20000, [=](HWND found) {
@@ -109,36 +108,40 @@ protected:
         RightClick(list, RowPoint(rows[0]), 'p');
         return dialog.Wait().found;
     }
-    // The texts of the tree's items, depth first, each indented by its depth.
-    std::string TreeOutline(HTREEITEM item = nullptr, int depth = 0)
+    // The texts of the tree's items from `item` on, each folder's items after it in braces.
+    std::string TreeOutline(HTREEITEM item)
     {
         std::string outline;
-        item = item ? item : TreeItem(nullptr, TVGN_ROOT);
-        for (; item != nullptr; item = TreeItem(item, TVGN_NEXT)) {
+        for (; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
             char text[260] = "";
             TVITEMA data = {};
             data.mask = TVIF_TEXT;
             data.hItem = item;
             data.pszText = text;
             data.cchTextMax = sizeof text;
-            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-            outline += std::string(depth * 2, ' ') + text + "\n";
-            if (HTREEITEM child = TreeItem(item, TVGN_CHILD))
-                outline += TreeOutline(child, depth + 1);
+            TreeView_GetItem(tree, &data);
+            HTREEITEM child = TreeView_GetChild(tree, item);
+            outline += (outline.empty() ? "" : " ") + std::string(text) +
+                       (child != nullptr ? "{" + TreeOutline(child) + "}" : "");
         }
         return outline;
     }
-    int Width(HWND child)
+    std::string TreeOutline() { return TreeOutline(TreeView_GetRoot(tree)); }
+    // Chooses a menu command whose modal dialog gets `fill` before `button` is pressed.
+    DialogReport Through(int command, const char* title, std::function<void(HWND)> fill = nullptr,
+                         int button = IDOK)
     {
-        RECT box;
-        GetWindowRect(child, &box);
-        return box.right - box.left;
+        ModalWatcher dialog(title, button, 20000, std::move(fill));
+        Command(command);
+        return dialog.Wait();
     }
-    // Dragging the split bar is sizing the bar window; returns the split it ends at.
-    int SizeBar(int width)
+    // Answers a file chooser with `path`, in the file name box of the common dialog.
+    static std::function<void(HWND)> Typing(const std::string& path)
     {
-        SetWindowPos(Panes().bar, nullptr, 0, 0, width, 100, SWP_NOMOVE | SWP_NOZORDER);
-        return SplitPosition();
+        return [path](HWND chooser) {
+            SetDlgItemTextA(chooser, 0x047c /* cmb13 */, path.c_str());
+            SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
+        };
     }
     // Values of a document's PROPERTY section, "-" for a missing one.
     static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
@@ -160,14 +163,19 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
 {
     ASSERT_NO_FATAL_FAILURE(CreateMain());
     const PaneWindows& panes = Panes();
-    EXPECT_EQ(TreeOutline(), "新規書庫\n");
-    // The split stays inside the frame; only the bar's right edge sizes it.
-    EXPECT_EQ(Width(panes.bar) * 1000 + Width(panes.leftPane), 128124);
-    EXPECT_EQ(SizeBar(2), 5);
-    RECT client, bar;
+    // The split stays inside the frame; only the bar's right edge sizes it (a drag sizes it).
+    auto sizeBar = [&](int width) {
+        SetWindowPos(panes.bar, nullptr, 0, 0, width, 100, SWP_NOMOVE | SWP_NOZORDER);
+        return SplitPosition();
+    };
+    RECT client, bar, left;
     GetClientRect(window, &client);
-    EXPECT_EQ(SizeBar(5000), client.right - 1);
-    EXPECT_EQ(SizeBar(200), 200);
+    GetWindowRect(panes.bar, &bar);
+    GetWindowRect(panes.leftPane, &left);
+    EXPECT_EQ((bar.right - bar.left) * 1000 + left.right - left.left, 128124);
+    EXPECT_EQ(sizeBar(2), 5);
+    EXPECT_EQ(sizeBar(5000), client.right - 1);
+    sizeBar(200);  // kept at close
     GetWindowRect(panes.bar, &bar);
     std::string hits;
     for (int inset : {1, 4, 5}) {
@@ -176,9 +184,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     }
     EXPECT_EQ(hits, "RR-");
 
-    // On disk: a.txt and B.txt of one byte, big.bin of 3 GB (sparse), zeta and Alpha. Inside
-    // zeta, hidden and system entries whose names end in the trail byte "\" (ソ, 能), which a
-    // path split must not take for a separator.
+    // Inside zeta, hidden and system entries whose names end in the trail byte "\" (ソ, 能).
     disk.WriteFile("a.txt", "x");
     disk.WriteFile("B.txt", "y");
     ASSERT_TRUE(MakeSparseFile(disk.Join("big.bin"), 3000000000ULL));
@@ -192,8 +198,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     for (const char* added : {"zeta", "a.txt", "Alpha", "B.txt", "big.bin"})
         AddDiskPath(disk.Join(added).c_str(), strchr(added, '.') == nullptr, ProjectRoot());
     FillFileList();
-    // The control sorts the folders whatever their order in the project.
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  Alpha\n  zeta\n    能\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha zeta{能}}");
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     EXPECT_EQ(Column(1), "  1 KB 1 KB 2,929,688 KB");
     EXPECT_EQ(Cell(Row("a.txt"), 2) + " " + Cell(Row("a.txt"), 3),
@@ -211,8 +216,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     ASSERT_TRUE(PressKey(list, VK_F5));
     EXPECT_EQ(Cell(Row("B.txt"), 1), "0 KB");
 
-    // Folders open by a double click, Enter and the tree, and close by Backspace; the status line
-    // follows the selected entry.
+    // Folders open by a double click, Enter and the tree, and close by Backspace.
     SelectRows({"a.txt"});
     EXPECT_EQ(Status(), "圧縮レベル:- パスワード:");
     DoubleClick("B.txt");  // a file row does nothing
@@ -221,7 +225,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     DoubleClick("zeta");
     EXPECT_EQ(CurrentFolder(), zeta);
     EXPECT_EQ(Column(0), "能 ソ.txt");
-    EXPECT_EQ(TreeItem(nullptr, TVGN_CARET), zeta->treeItem);
+    EXPECT_EQ(TreeView_GetSelection(tree), zeta->treeItem);
     SelectRows({"能"});
     NMHDR enter = {list, kFileListId, static_cast<UINT>(NM_RETURN)};
     SendMessageA(GetParent(list), WM_NOTIFY, kFileListId, reinterpret_cast<LPARAM>(&enter));
@@ -241,12 +245,10 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     ASSERT_TRUE(PressKey(list, VK_F2));
     TypeLabel(list, LVM_GETEDITCONTROL, "オメガ");
     EXPECT_EQ(Column(0), "Alpha オメガ B.txt a.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  Alpha\n  オメガ\n    能\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha オメガ{能}}");
     EXPECT_EQ(zeta, FindChildNamed(ProjectRoot(), "オメガ"));
 
-    // The context menus act on the entry under the cursor: over the list's empty space
-    // "プロパティ" is grey and a new folder still works; in the tree a new folder goes into the
-    // folder clicked, which becomes current; nothing but an item opens the tree's menu.
+    // The context menus act on the entry under the cursor, or on the folder shown.
     SetFocus(panes.toolbar);
     RightClick(list, BelowTheRows(list));
     EXPECT_EQ(std::to_string(g_menusShown) + (g_propertiesGrayed ? " grey" : ""), "1 grey");
@@ -263,8 +265,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     EXPECT_EQ(Column(0), "能 ソ.txt 新規フォルダ");
     RightClick(tree, BelowTheRows(tree));
     EXPECT_EQ(g_menusShown, 0);
-    // On the folder that is current already, the list is refilled and the status line shows the
-    // folder all the same; "削除(&D)" leaves the root.
+    // On the folder shown already the list is refilled all the same; the root is never deleted.
     SelectFolderItem(ProjectRoot());
     Node("Alpha")->level = 7;
     SelectRows({"Alpha"});
@@ -283,9 +284,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     EXPECT_EQ(zeta->level, 2);
     EXPECT_EQ(Status(), "圧縮レベル:3 パスワード:");
 
-    // Keys act only in a focused pane. Renaming to a sibling's name in another case is refused
-    // with its message; the tree's menu deletes a folder, and Delete in the list every selected
-    // row with its entry, never the root.
+    // Keys act only in a focused pane; a sibling's name in another case is refused.
     SelectFolderItem(zeta);
     SetFocus(panes.toolbar);
     EXPECT_FALSE(PressKey(tree, VK_DELETE));
@@ -310,59 +309,62 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SelectRows({"Alpha", "a.txt"});
     ASSERT_TRUE(PressKey(list, VK_DELETE));
     EXPECT_EQ(Column(0), "新規フォルダ B.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫\n  新規フォルダ\n");
+    EXPECT_EQ(TreeOutline(), "新規書庫{新規フォルダ}");
     EXPECT_EQ(Node("a.txt"), nullptr);
 
-    // Closing writes the layout keys in their order, the sort order the other way round.
+    // Closing writes the layout, the sort order the other way round.
     ClickHeader(0);
     SendMessageA(window, WM_CLOSE, 0, 0);
     window = nullptr;
-    std::string keys;
-    for (SettingsEntry* e = AppSettings->FirstEntry("WINDOW"); e != nullptr; e = e->next)
-        keys += std::string(e->key) + "=" + e->value + " ";
-    EXPECT_EQ(keys, "ListColumnWidth=120,80,120,240 ListSortColumn=-2147483648 "
-                    "MainWindowMode=NORMAL MainWindowPos=0,0,512,384 "
-                    "MainWindowMinPos=-1,-1 MainWindowMaxPos=-1,-1 SplitPos=200 ");
+    EXPECT_STREQ(AppSettings->GetValue("WINDOW", "ListSortColumn"), "-2147483648");
+    EXPECT_STREQ(AppSettings->GetValue("WINDOW", "SplitPos"), "200");
 }
 
+// A failing project on the command line leaves an empty one; missing column widths keep defaults.
 TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
 {
+    AppSettings->SetValue("WINDOW", "ListColumnWidth", "50,60");
+    AppSettings->SetValue("WINDOW", "ListSortColumn", "-2147483646");
+    std::string broken = "[INFOMATION]\r\nAPPLICATIONNAME=x\r\nbad\x01line\r\n";
+    strcpy(ProjectArgument, disk.WriteFile("broken.pwp", broken).c_str());
+    ModalWatcher box("パックレン：プロジェクト");
     ASSERT_NO_FATAL_FAILURE(CreateMain());
-    // The archive options: an inherited choice shows in a disabled list until the box is
-    // checked; OK stores the project's own and the status line shows it.
+    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:3)"));
+    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
+    EXPECT_STREQ(CurrentProjectPath, "");
+    std::string widths;
+    for (int i = 0; i < 4; ++i)
+        widths += std::to_string(ListView_GetColumnWidth(list, i)) + " ";
+    EXPECT_EQ(widths, "50 60 120 240 ");
+    EXPECT_EQ(CurrentListLayout().sortKey, 2 | INT32_MIN);
+    ClickHeader(0);
+
+    // An inherited archive option shows disabled until the box is checked.
     AppSettings->SetValue("PROPERTY", "NAMECODE", "2");
     std::string opened;
-    ModalWatcher options("プロジェクトの書庫オプション", IDOK, 20000, [&](HWND dialog) {
+    ASSERT_TRUE(Through(IDC_PROJECT_OPTIONS, "プロジェクトの書庫オプション", [&](HWND dialog) {
         HWND choice = GetDlgItem(dialog, IDC_NAMECODE_CHOICE);
         opened = std::to_string(SendMessageA(choice, CB_GETCURSEL, 0, 0)) +
                  (IsWindowEnabled(choice) ? " enabled" : " disabled");
         SendDlgItemMessageA(dialog, IDC_NAMECODE_ENABLE, BM_CLICK, 0, 0);
         SendMessageA(choice, CB_SETCURSEL, 1, 0);
-    });
-    Command(IDC_PROJECT_OPTIONS);
-    ASSERT_TRUE(options.Wait().found);
+    }).found);
     EXPECT_EQ(opened, "2 disabled");
     EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "NAMECODE"), "1");
     EXPECT_EQ(Status(), "圧縮レベル:- パスワード: 名前:SJIS+Unicode");
     AppSettings->DeleteSection("PROPERTY");
     ProjectDocument->DeleteSection("PROPERTY");
 
-    // The defaults on the first run write level six; the defaults' level box stays checked when
-    // clicked, the application's level always counting. The project's own level, switched on in
-    // its dialog, reaches the root and the status bar, and a new project keeps it.
-    ModalWatcher defaults("パックレンの設定", IDOK, 20000, [](HWND dialog) {
+    // The application's level always counts (its box stays checked); a new project keeps its own.
+    ASSERT_TRUE(Through(IDC_APP_SETTINGS, "パックレンの設定", [](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
-    });
-    Command(IDC_APP_SETTINGS);
-    ASSERT_TRUE(defaults.Wait().found);
+    }).found);
     EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1 6 0");
     EXPECT_EQ(ProjectRoot()->level, 6);
-    ModalWatcher projectDialog("プロジェクトの設定", IDOK, 20000, [](HWND dialog) {
+    ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
         SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "2");
-    });
-    Command(IDC_PROJECT_SETTINGS);
-    ASSERT_TRUE(projectDialog.Wait().found);
+    }).found);
     EXPECT_EQ(ProjectRoot()->level, 2);
     EXPECT_EQ(Status(), "圧縮レベル:2 パスワード:");
     InsertChild(ProjectRoot(), nullptr, true, nullptr, -1, "docs", nullptr);
@@ -372,13 +374,10 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     EXPECT_STREQ(ProjectRoot()->name, "新規書庫");
     EXPECT_EQ(Keys(ProjectDocument, {"COMPLEVELENABLE", "COMPRESSLEVEL"}), "1 2");
     // Saving asks, proposing the project's name; cancelling writes nothing.
-    ModalWatcher cancelled("パックレン：プロジェクトを名前を付けて保存", IDCANCEL);
-    Command(IDC_SAVE_PROJECT);
-    EXPECT_TRUE(cancelled.Wait().HasText("新規書庫.pwp"));
+    EXPECT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, nullptr, IDCANCEL).HasText("新規書庫.pwp"));
     EXPECT_STREQ(CurrentProjectPath, "");
 
-    // A new folder from the list's menu starts its label edit at once; the name is typed. Its
-    // password, then a file inside it, then that file's level, all through the context menu.
+    // A new folder's label edit starts at once; settings come through the context menu.
     std::string plain = disk.WriteFile("plain.txt", std::string(3000, 'p'));
     std::string hidden = disk.WriteFile("hidden.txt", "秘密のメモ");
     const char* added[] = {plain.c_str(), hidden.c_str()};
@@ -396,10 +395,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
 
     // Saved under a typed name (the extension is added), emptied, reopened.
     std::string project = disk.Join("金庫の書庫");
-    ModalWatcher saver("パックレン：プロジェクトを名前を付けて保存", IDOK, 20000,
-                       [&](HWND chooser) { TypePath(chooser, project); });
-    Command(IDC_SAVE_PROJECT);
-    ASSERT_TRUE(saver.Wait().found);
+    ASSERT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, Typing(project)).found);
     EXPECT_EQ(CurrentProjectPath, project + ".pwp");
     Command(IDC_NEW_PROJECT);
     ASSERT_EQ(ProjectRoot()->firstChild, nullptr);
@@ -407,10 +403,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         std::unique_ptr<ModalWatcher> box;
         if (!message.empty())
             box = std::make_unique<ModalWatcher>("パックレン：プロジェクト");
-        ModalWatcher chooser("パックレン：プロジェクトを開く", IDOK, 20000,
-                             [&](HWND dialog) { TypePath(dialog, path); });
-        Command(IDC_OPEN_PROJECT);
-        EXPECT_TRUE(chooser.Wait().found);
+        EXPECT_TRUE(Through(IDC_OPEN_PROJECT, "パックレン：プロジェクトを開く", Typing(path)).found)
+            << path;
         EXPECT_TRUE(box == nullptr || box->Wait().HasText(message));
         return Status();
     };
@@ -420,10 +414,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     // Built: the folder's file is encrypted with the folder's password and stored (level 0).
     std::string archive = disk.Join("out.zip");
     ModalWatcher job(kJobTitle, IDOK, 20000, [](HWND dialog) { WaitForJobEnd(dialog); });
-    ModalWatcher chooser("パックレン：ZIPファイル出力", IDOK, 20000,
-                         [&](HWND dialog) { TypePath(dialog, archive); });
-    Command(IDC_WRITE_ZIP);
-    ASSERT_TRUE(chooser.Wait().found);
+    ASSERT_TRUE(Through(IDC_WRITE_ZIP, "パックレン：ZIPファイル出力", Typing(archive)).found);
     ASSERT_TRUE(job.Wait().found);
     ZipParsed parsed;
     PasswordMap passwords{{"金庫/hidden.txt", "鍵123"}};
@@ -435,9 +426,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     EXPECT_EQ(secret->data, "秘密のメモ");
     EXPECT_EQ(std::to_string(open->flags & 1) + " " + std::to_string(open->method), "0 8");
 
-    // Opening a project after one with its own password: the tree of the next one is built
-    // while the old document is gone, and the status line shows the settings of the project now
-    // open. One held open unshared fails as a missing file does.
+    // The status line shows the project now open, also after one with a password or one held.
     AppSettings->DeleteSection("PROPERTY");  // the level of six from above would show
     const std::string header =
         "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
@@ -451,24 +440,38 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     CloseHandle(hold);
     EXPECT_EQ(openProject(locked, ""), "圧縮レベル:- パスワード:secret");
     EXPECT_EQ(openProject(good, ""), "圧縮レベル:4 パスワード:");
-}
 
-// A project on the command line that fails is reported and leaves an empty project; column
-// widths missing from the settings keep their defaults.
-TEST_F(WindowWalk, AStartWithABrokenProjectAndShortColumnWidths)
-{
-    AppSettings->SetValue("WINDOW", "ListColumnWidth", "50,60");
-    AppSettings->SetValue("WINDOW", "ListSortColumn", "-2147483646");
-    std::string broken = "[INFOMATION]\r\nAPPLICATIONNAME=x\r\nbad\x01line\r\n";
-    strcpy(ProjectArgument, disk.WriteFile("broken.pwp", broken).c_str());
-    ModalWatcher box("パックレン：プロジェクト");
-    ASSERT_NO_FATAL_FAILURE(CreateMain());
-    EXPECT_TRUE(box.Wait().HasText("プロジェクトの読込に失敗しました。\r\n(line:3)"));
-    EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
-    EXPECT_STREQ(CurrentProjectPath, "");
-    std::string widths;
-    for (int i = 0; i < 4; ++i)
-        widths += std::to_string(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)) + " ";
-    EXPECT_EQ(widths, "50 60 120 240 ");
-    EXPECT_EQ(CurrentListLayout().sortKey, 2 | INT32_MIN);
+    // The version box: no border of its own (EDITTEXT gives one unless told not to), centred over
+    // the window, and pushed back inside the work area near its corner.
+    LONG border = -1;
+    auto about = [&] {
+        return Through(IDC_ABOUT, "バージョン情報", [&](HWND dialog) {
+            HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
+            border = (GetWindowLongA(text, GWL_STYLE) & WS_BORDER) |
+                     (GetWindowLongA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+        });
+    };
+    DialogReport version = about();
+    char date[64];
+    FormatBuildDate(__DATE__, date, sizeof date);
+    EXPECT_TRUE(version.HasText(std::string("タイトル    ： パックレン\r\nバージョン  ： 1.0.0\r\n"
+                                        "コンパイル日： ") + date +
+                            "\r\n\r\n作った人    ： パックレン開発チーム\r\n"
+                            "WebPage     ： https://packwren.example.jp/\r\n"
+                            "EMAIL       ： support@packwren.example.jp"));
+    EXPECT_EQ(border, 0);
+    RECT& r = version.rect;
+    EXPECT_EQ(r.left * 10000 + r.top,
+              (512 - r.right + r.left) / 2 * 10000 + (384 - r.bottom + r.top) / 2);
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window, nullptr, work.right - 50, work.bottom - 50, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    r = about().rect;
+    EXPECT_EQ(r.right * 10000 + r.bottom, work.right * 10000 + work.bottom);
+    // Larger than the work area, a window keeps its top left corner there.
+    SetWindowPos(window, nullptr, 0, 0, work.right + 400, work.bottom + 300, SWP_NOZORDER);
+    CenterOverOwner(window, nullptr);
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.left * 10000 + r.top, work.left * 10000 + work.top);
 }
