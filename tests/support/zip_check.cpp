@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -173,23 +174,83 @@ ZipOutput* OpenSparseSink(void* opaque, const char*)
     return new SparseOutput(static_cast<SparseSink*>(opaque));
 }
 
-void SparseSink::Read(uint64_t at, size_t count, std::string* bytes) const
+bool Sink::Read(uint64_t at, void* buffer, size_t size)
 {
-    bytes->assign(count, '\0');
+    memcpy(buffer, &bytes[static_cast<size_t>(at - base)], size);
+    return true;
+}
+
+bool SparseSink::Read(uint64_t at, void* buffer, size_t count)
+{
+    char* bytes = static_cast<char*>(buffer);
     for (size_t done = 0; done < count;) {
         size_t within = static_cast<size_t>((at + done) % kPageSize);
         size_t chunk = static_cast<size_t>(std::min<uint64_t>(count - done, kPageSize - within));
         auto page = pages.find((at + done) / kPageSize);
         if (page != pages.end())
-            memcpy(&(*bytes)[done], &page->second[within], chunk);
+            memcpy(bytes + done, &page->second[within], chunk);
+        else
+            memset(bytes + done, 0, chunk);
         done += chunk;
     }
+    return true;
 }
 
 const char* Passwords::Of(const std::string& name) const
 {
     auto found = byName.find(name);
     return all != nullptr ? all : found != byName.end() ? found->second.c_str() : nullptr;
+}
+
+const ZipEntry* ZipParsed::Find(const std::string& name) const
+{
+    for (const ZipEntry& e : entries) {
+        if (e.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> ZipParsed::Names() const
+{
+    std::vector<std::string> names;
+    for (const ZipEntry& e : entries)
+        names.push_back(e.name);
+    return names;
+}
+
+testing::AssertionResult ParseZip(ZipSource& source, ZipParsed* out, const Passwords& passwords)
+{
+    static const std::atomic<int> kNoAbort{0};
+    ZipReader reader(&source, kNoAbort);
+    *out = ZipParsed();
+    if (!reader.ReadEnd())
+        return testing::AssertionFailure() << reader.reason;
+    out->centralOffset = reader.directoryOffset;
+    out->zip64End = reader.zip64End;
+    for (uint64_t i = 0; i < reader.count; ++i) {
+        ZipEntry e;
+        if (reader.NextCentral(&e) && reader.MatchLocal(&e)) {
+            const char* password = e.flags & 1 ? passwords.Of(e.name) : nullptr;
+            // Entries of gigabytes (of zeros) are left unread: what counts there are headers.
+            if (std::max(e.size, e.compressed) > (64 << 20) ||
+                reader.CheckData(e, password != nullptr ? password : "", &e.payload, &e.data)) {
+                out->entries.push_back(e);
+                continue;
+            }
+        }
+        return testing::AssertionFailure() << reader.reason << " : " << e.name;
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
+                                  const Passwords& passwords, uint64_t base)
+{
+    Sink sink;
+    sink.bytes = bytes;
+    sink.base = base;
+    return ParseZip(sink, out, passwords);
 }
 
 void ExpectReadersAccept(const Sink& sink, const ZipParsed& parsed, const Passwords& passwords)
