@@ -54,7 +54,7 @@ public:
             CloseFile(file_);
     }
     uint64_t End() const override { return size_; }
-    bool Read(uint64_t offset, void* buffer, size_t size) override
+    bool Read(uint64_t offset, void* buffer, size_t size) const override
     {
         if (!SeekFile(file_, offset))
             return false;
@@ -137,7 +137,7 @@ void LogProblem(BuildReporter* reporter, const char* reason, const std::string& 
 
 }  // namespace
 
-ZipReader::ZipReader(ZipSource* source, const std::atomic<int>& abort)
+ZipReader::ZipReader(const ZipSource* source, const std::atomic<int>& abort)
     : source_(source), abort_(abort), in_(kChunk), out_(kChunk)
 {
 }

@@ -29,7 +29,7 @@ public:
     virtual uint64_t Begin() const { return 0; }
     virtual uint64_t End() const = 0;
     // `size` bytes from `offset`; the reader asks only for bytes between Begin() and End().
-    virtual bool Read(uint64_t offset, void* buffer, size_t size) = 0;
+    virtual bool Read(uint64_t offset, void* buffer, size_t size) const = 0;
 };
 
 // One entry as its central record and local header describe it.
@@ -53,7 +53,7 @@ struct ZipEntryInfo {
 // (the first failure counts until it is cleared).
 class ZipReader {
 public:
-    ZipReader(ZipSource* source, const std::atomic<int>& abort);
+    ZipReader(const ZipSource* source, const std::atomic<int>& abort);
     // The end records and the central directory.
     bool ReadEnd();
     // The next central record; once one fails, so does every record after it.
@@ -75,7 +75,7 @@ private:
     bool Stream(uint64_t at, uint64_t remaining, z_stream_s* stream, ZipCryptKeys* keys,
                 ZipAesCipher* aes, std::string* payload, std::string* data);
 
-    ZipSource* source_;
+    const ZipSource* source_;
     const std::atomic<int>& abort_;
     std::string directory_;
     size_t at_ = 0;               // the next central record's place in directory_

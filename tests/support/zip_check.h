@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -23,28 +24,20 @@ std::string RawDeflate(const std::string& data, int level);
 bool RawInflate(std::string packed, size_t limit, std::string* out);
 
 // An in-memory ZIP output that can pretend `base` bytes precede the archive and can fail on
-// demand. For zlib_filefunc_def: {OpenSink, &sink}.
+// demand. It keeps only what is not zero, in 64 KiB pages: archives of gigabytes of zeros fit in a
+// few pages. For zlib_filefunc_def: {OpenSink, &sink}.
 struct Sink : ZipSource {
-    std::string bytes;  // from `base` on
-    uint64_t base = 0;
-    int failWrite = 0, failSeek = 0;  // fail that call (1-based); 0: never
+    std::map<uint64_t, std::string> pages;  // by page number
+    uint64_t base = 0, end = 0;             // end: where the file ends
+    int failWrite = 0, failSeek = 0;        // fail that call (1-based); 0: never
     bool failTruncate = false, failClose = false;
     int writes = 0, seeks = 0;
+    std::string Bytes() const;  // from base to the end
     uint64_t Begin() const override { return base; }
-    uint64_t End() const override { return base + bytes.size(); }
-    bool Read(uint64_t at, void* buffer, size_t size) override;
+    uint64_t End() const override { return std::max(base, end); }
+    bool Read(uint64_t at, void* buffer, size_t count) const override;
 };
 ZipOutput* OpenSink(void* opaque, const char* path);
-
-// An output that keeps only what is not zero, in 64 KiB pages: archives of gigabytes of zeros fit
-// in a few pages. For zlib_filefunc_def: {OpenSparseSink, &sparse}.
-struct SparseSink : ZipSource {
-    std::map<uint64_t, std::string> pages;  // by page number
-    uint64_t size = 0;                      // where the file ends
-    uint64_t End() const override { return size; }
-    bool Read(uint64_t at, void* buffer, size_t count) override;
-};
-ZipOutput* OpenSparseSink(void* opaque, const char* path);
 
 // ---- The program's own reader (ZipReader, the verify pass's), its layout rules included. ----
 
@@ -54,7 +47,6 @@ struct ZipEntry : ZipEntryInfo {
 };
 struct ZipParsed {
     std::vector<ZipEntry> entries;
-    uint64_t centralOffset = 0;
     bool zip64End = false;
     const ZipEntry* Find(const std::string& name) const;
     std::vector<std::string> Names() const;
@@ -70,11 +62,10 @@ struct Passwords {
     PasswordMap byName;
 };
 
-// Reads an archive that starts at `base` and ends with its end record; the failure names the
-// reader's reason and the entry.
+// Reads an archive with ZipReader; the failure names the reader's reason and the entry.
+testing::AssertionResult ParseZip(const ZipSource& source, ZipParsed* out,
+                                  const Passwords& passwords = {});
 testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
-                                  const Passwords& passwords = {}, uint64_t base = 0);
-testing::AssertionResult ParseZip(ZipSource& source, ZipParsed* out,
                                   const Passwords& passwords = {});
 
 // ---- Readers nobody here wrote: Info-ZIP unzip, 7-Zip and Python's zipfile. ----
