@@ -501,7 +501,8 @@ TEST_F(ArchiveBuild, TheReadBackCatchesAFaultBeforeTheTargetIsReplaced)
         EXPECT_EQ(parsed.entries[i].flags & 0x801, i < 3 ? 0x800u : 0x801u) << i;
 }
 
-// 65,535 entries already need the ZIP64 end record: the count field's largest value is its marker.
+// 65,535 entries already need the ZIP64 end record: the count field's largest value is its
+// marker. The read-back, which holds the end records to that, counts them.
 TEST_F(ArchiveBuild, TakesAsManyFilesAsTheZip64EndRecordCounts)
 {
     std::string source = dir.WriteFile("empty", "");
@@ -516,9 +517,6 @@ TEST_F(ArchiveBuild, TakesAsManyFilesAsTheZip64EndRecordCounts)
         EXPECT_EQ(Build(verify), 0);
         EXPECT_EQ(report.log, "検査しました : " + std::to_string(count) + " ファイル\r\n");
         EXPECT_EQ(report.steps, count);
-        ZipParsed parsed = Read();
-        EXPECT_EQ(parsed.entries.size(), static_cast<size_t>(count));
-        EXPECT_TRUE(parsed.zip64End);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "tests/support/temp_dir.h"
 
@@ -198,7 +199,7 @@ testing::AssertionResult ParseZip(const ZipSource& source, ZipParsed* out,
             // Entries of gigabytes (of zeros) are left unread: what counts there are headers.
             if (std::max(e.size, e.compressed) > (64 << 20) ||
                 reader.CheckData(e, password != nullptr ? password : "", &e.payload, &e.data)) {
-                out->entries.push_back(e);
+                out->entries.push_back(std::move(e));
                 continue;
             }
         }

@@ -69,9 +69,8 @@ testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
                                   const Passwords& passwords = {});
 
 // ---- Readers nobody here wrote: Info-ZIP unzip, 7-Zip and Python's zipfile. ----
-// Each must accept the archive (7-Zip only one at the start of its file), and Python's CRC-32 and
-// length of every entry's data must match `parsed`. They run natively only: under Wine this does
-// nothing. Where one of them is missing, the test is marked skipped.
+// Each must accept the archive (7-Zip only one at its file's start), Python's CRC-32 and length of
+// every entry matching `parsed`. Native only (nothing under Wine); skipped where one is missing.
 void ExpectReadersAccept(const std::string& path, const ZipParsed& parsed,
                          const Passwords& passwords = {}, bool at0 = true);
 // The same for the archive in `sink`, written to a file at its base.
