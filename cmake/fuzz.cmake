@@ -12,7 +12,6 @@ file(GLOB_RECURSE fuzz_headers CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/support/*.h ${CMAKE_SOURCE_DIR}/tests/fuzz/*.h)
 list(FILTER fuzz_headers EXCLUDE REGEX "_win32\\.h$")
 set(fuzz_support ${CMAKE_SOURCE_DIR}/tests/support/zip_check.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/support/zip_parse.cpp
                  ${CMAKE_SOURCE_DIR}/tests/support/temp_dir.cpp
                  ${CMAKE_SOURCE_DIR}/tests/support/temp_dir_posix.cpp)
 file(GLOB fuzz_targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)

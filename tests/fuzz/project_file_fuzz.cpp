@@ -194,6 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CollectingReporter report;
     int result = BuildArchive("memory.zip", &report, EffectiveArchiveOptions());
     SetArchiveOutputForTesting(nullptr);
-    CheckArchive(sink.bytes, result, report);
+    CheckArchive(sink.Bytes(), result, report);
     return 0;
 }
