@@ -51,10 +51,11 @@ TEST(SettingsDocumentLoad, AcceptsAndRejectsLineForms)
         SettingsDocument document;
         EXPECT_EQ(LoadBytes(document, dir, row.bytes), std::make_pair(row.ok, row.line))
             << row.bytes;
-        if (row.ok && row.line == 2)
+        if (row.ok && row.line == 2) {
             EXPECT_STREQ(document.GetValue("A", "k"), "v") << row.bytes;
-        if (!row.ok)  // a failed load leaves an empty document
+        } else if (!row.ok) {  // a failed load leaves an empty document
             EXPECT_EQ(document.FindSection("A"), nullptr) << row.bytes;
+        }
     }
     // A missing file fails, or loads as empty when it may; the path is remembered for the save,
     // and a save under another name keeps it.

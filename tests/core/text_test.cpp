@@ -114,8 +114,9 @@ TEST(Paths, ComponentsJoinsAndComparisonsSkipTrailBytes)
     };
     for (const auto& row : joins) {
         EXPECT_EQ(JoinPath(buffer, sizeof buffer, row.directory, row.name), row.fits) << row.name;
-        if (row.fits)
+        if (row.fits) {
             EXPECT_EQ(std::string(buffer), row.joined);
+        }
     }
     EXPECT_TRUE(SamePath("C:\\Dir\\A.ZIP", "c:/dir/a.zip"));
     EXPECT_FALSE(SamePath("C:\\dir\\a.zip", "C:\\dir\\a.zi"));

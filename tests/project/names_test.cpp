@@ -78,8 +78,9 @@ TEST_F(RenameTest, NamesAreRefusedWhenInvalidOrTakenByASiblingInAnyCase)
         errors.texts.clear();
         EXPECT_EQ(RenameEntry(row.node, row.name), row.renamed) << (row.name ? row.name : "(none)");
         EXPECT_STREQ(row.node->name, row.after);
-        if (row.message != nullptr)
+        if (row.message != nullptr) {
             EXPECT_EQ(errors.texts, std::vector<std::string>{row.message});
+        }
     }
     // The index follows: the old name is free, the new one taken.
     EXPECT_EQ(FindChildNamed(Root(), "readme.txt"), readme);
