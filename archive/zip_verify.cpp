@@ -26,6 +26,7 @@ constexpr size_t kEndSize = 22, kLocatorSize = 20, kZip64EndSize = 56;
 constexpr size_t kCentralSize = 46, kLocalSize = 30;
 constexpr uint64_t kMarker16 = 0xFFFF, kMarker32 = 0xFFFFFFFF;
 constexpr uint32_t kAesMethod = 99;
+constexpr uint64_t kUnknownOffset = ~uint64_t{0};  // after a header that could not be read
 
 uint32_t U16(const std::string& b, size_t at)
 {
@@ -228,9 +229,11 @@ bool ZipReader::NextCentral(ZipEntryInfo* e)
 bool ZipReader::MatchLocal(ZipEntryInfo* e)
 {
     std::string local(kLocalSize, '\0'), rest, zip64, others;
-    bool follows = e->offset == expectedOffset_;
-    if (!ReadAt(e->offset, &local[0], kLocalSize) || U32(local, 0) != kLocalSignature)
+    bool follows = expectedOffset_ == kUnknownOffset || e->offset == expectedOffset_;
+    if (!ReadAt(e->offset, &local[0], kLocalSize) || U32(local, 0) != kLocalSignature) {
+        expectedOffset_ = kUnknownOffset;  // one unreadable header is one fault, not two
         return Fail("ローカルヘッダ");
+    }
     rest.resize(U16(local, 26) + U16(local, 28));
     e->dataOffset = e->offset + kLocalSize + rest.size();
     expectedOffset_ = e->dataOffset + e->compressed;

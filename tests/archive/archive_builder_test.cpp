@@ -444,6 +444,8 @@ void InjectFault(const char* path)
         bytes[45] ^= 1;  // the data of "stored.txt", the first entry
     else if (g_fault == "name")
         bytes[bytes.rfind("deflated.txt")] = 'D';  // the central record's copy
+    else if (g_fault == "local")
+        bytes[bytes.find("PK\x03\x04", 4)] = 'Q';  // the second entry's local header
     else if (g_fault == "cut")
         bytes.pop_back();
     else if (g_fault == "password")
@@ -472,6 +474,7 @@ TEST_F(ArchiveBuild, TheReadBackCatchesAFaultBeforeTheTargetIsReplaced)
     } rows[] = {
         {"data", 0, 0, "error : 検査で誤りが見つかりました(CRC) : stored.txt" + one},
         {"name", 0, 0, "error : 検査で誤りが見つかりました(名前) : deflated.txt" + one},
+        {"local", 0, 0, "error : 検査で誤りが見つかりました(ローカルヘッダ) : deflated.txt" + one},
         {"password", 0, 0, "error : 検査で誤りが見つかりました(パスワード) : secret.txt" + one},
         {"cut", 0, 0, "error : 検査で誤りが見つかりました(書庫の構造)\r\n"},
         {"", 0, 0, "検査しました : 5 ファイル\r\n"},
