@@ -15,7 +15,6 @@
 
 #include "core/settings_document.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -46,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string input(reinterpret_cast<const char*>(data), size);
     size_t mark = input.find(kEditMark);
     WorkDirectory inside;
-    WriteWholeFile("in.ini", input.substr(0, mark));
+    WorkDirectory::Dir().WriteFile("in.ini", input.substr(0, mark));
     SettingsDocument document;
     if (!document.Load("in.ini", false))
         Check(document.LineCount() >= 1 && SaveAndRead(document, "failed.ini").empty(),

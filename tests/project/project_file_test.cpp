@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/settings_document.h"
-#include "project/entry_names.h"
 #include "project/child_links.h"
 #include "project/project_tree.h"
 #include "tests/support/project_fixture.h"
@@ -56,28 +55,15 @@ const std::string kWorkedExample = std::string(kHeader) +
 
 }  // namespace
 
-TEST_F(ProjectFileTest, TheWorkedExampleIsWrittenExactlyAndReadsBackIntoTheSameTree)
+// Every field read shows in the bytes saved back; saving again replaces the list.
+TEST_F(ProjectFileTest, TheWorkedExampleReadsAndSavesBackByteForByte)
 {
-    ASSERT_EQ(OpenProject(""), 0);
-    // What the project settings dialog writes: level switched on at 6, password left off.
-    for (auto [key, value] : {std::pair<const char*, const char*>{"COMPLEVELENABLE", "1"},
-                              {"COMPRESSLEVEL", "6"}, {"PASSWORDENABLE", "0"}, {"PASSWORD", ""}})
-        project.SetValue("PROPERTY", key, value);
-    ASSERT_TRUE(RenameEntry(Root(), "Release"));
-    ProjectNode* docs = InsertChild(Root(), nullptr, true, nullptr, 9, "docs", nullptr);
-    InsertChild(docs, "C:\\work\\readme.txt", false, nullptr, -1, nullptr, nullptr);
-    InsertChild(docs, nullptr, true, "", -1, "public", nullptr);
-    InsertChild(Root(), "C:\\x=y\\a=b.txt", false, "p=q", 0, nullptr, nullptr);
-    Folder(Root(), "<odd>");
-    EXPECT_EQ(SaveAndRead(), kWorkedExample);
-    EXPECT_EQ(SaveAndRead(), kWorkedExample);  // saving again replaces the list
-
-    // Every field read shows in the bytes saved back.
     ASSERT_EQ(OpenProject(dir.WriteFile("release.pwp", kWorkedExample).c_str()), 0);
     EXPECT_TRUE(errors.texts.empty());
     EXPECT_EQ(CurrentProjectPath, dir.Join("release.pwp"));
     EXPECT_EQ(Shape(Root()), "docs{readme.txt public{}} a=b.txt <odd>{}");
     EXPECT_EQ(Root()->level, 6);  // the project's own settings reach the root
+    EXPECT_EQ(SaveAndRead(), kWorkedExample);
     EXPECT_EQ(SaveAndRead(), kWorkedExample);
 }
 
@@ -102,9 +88,7 @@ TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWri
     }
 }
 
-// Field by field, and folder lines that meet an entry of their name: a folder merges (its own
-// level is dropped), a file entry makes the folder take a free name so that its entries stay in
-// a folder.
+// A folder line meeting a folder merges (its level dropped), meeting a file takes a free name.
 TEST_F(ProjectFileTest, LinesAreReadFieldByField)
 {
     struct { const char* field; int level; } levels[] = {  // the level is read by its first byte
@@ -147,8 +131,7 @@ TEST_F(ProjectFileTest, LinesAreReadFieldByField)
                                  "ExpandFolderItem 新規書庫"}));
 }
 
-// A failed open starts an empty project; the settings file opened as a project still lends it
-// the settings in its PROPERTY section. A new project is empty and stamped.
+// A failed open starts an empty project, with the settings file's PROPERTY when it was one.
 TEST_F(ProjectFileTest, FailedOpensReportTheLineAndStartEmpty)
 {
     const std::string failed = "プロジェクトの読込に失敗しました。";
@@ -192,8 +175,7 @@ TEST_F(ProjectFileTest, FailedOpensReportTheLineAndStartEmpty)
                                  "[FILELIST]\r\n\t\t\t<\r\n");
 }
 
-// Deep enough to overflow the stack of any recursive walk, under Wine's 1 MiB main thread stack
-// and under the sanitizers' larger frames alike: moved, saved, loaded, deleted and cleared.
+// Deep enough to overflow any recursive walk, under Wine's 1 MiB stack and the sanitizers' frames.
 TEST_F(ProjectFileTest, TreesOfAnyDepthAreWalkedWithoutRecursion)
 {
     constexpr int kDepth = 100000;

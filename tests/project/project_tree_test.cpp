@@ -39,8 +39,7 @@ TEST_F(TreeTest, NewEntriesTakeTheirNameAndACounterWhenItIsTaken)
         names += node ? (names.empty() ? "" : " ") + std::string(row.made) : "";
     }
     EXPECT_EQ(Shape(Root()), names);
-    // A 259-byte name keeps 255 bytes as its base: "(1)" to "(99)" fit, "(100)" does not, and the
-    // hundred-and-first file of that name is refused instead of looping for ever.
+    // A 259-byte name keeps 255 bytes as its base: "(99)" fits, "(100)" does not, and is refused.
     ProjectNode* folder = Folder(Root(), "long");
     std::string name(259, 'n');
     for (int i = 0; i < 100; ++i) {
@@ -65,8 +64,7 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
     EXPECT_EQ(InsertChild(Root(), "C:\\h", false, "tab\there", -1, nullptr, nullptr), nullptr);
     EXPECT_EQ(Folder(Root(), "ソース"), folder);
     EXPECT_EQ(Folder(Root(), "note"), file);  // InsertChild: a folder meeting a file gives the file
-    // The model's own callers keep such a folder under a free name instead, passing over folders
-    // of that name too; a folder meeting a folder still merges.
+    // The model's own callers keep such a folder under a free name; folders still merge.
     bool created = false;
     auto keep = [&](const char* name) {
         return InsertEntry(Root(), nullptr, true, nullptr, -1, name, nullptr, true, &created);
@@ -78,9 +76,7 @@ TEST_F(TreeTest, FoldersHaveNoSourceEntriesOwnTheirPasswordAndFoldersMerge)
     EXPECT_EQ(Shape(Root()), "ソース{} Note note(1){} NOTE(2){}");
 }
 
-// A deleted entry goes with everything below it, the items of its folders innermost first, and
-// leaves no current folder or status entry behind that points at freed memory. A reset empties
-// the tree and its index at once and keeps the project's settings.
+// Nothing left pointing at freed memory; a reset empties tree and index, keeping the settings.
 TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndResetEmptiesTheProject)
 {
     ProjectNode* a = Folder(Root(), "a");
@@ -136,9 +132,8 @@ TEST_F(TreeTest, MoveTargetsThatAreRefused)
     EXPECT_FALSE(IsInSubtree(nullptr, a));
 }
 
-// One move of every kind of entry: a folder with everything below it and its settings, a folder
-// that merges into one of its name, a duplicate, a folder meeting a file entry of its name, an
-// entry below another one listed and an entry listed twice; and what the view is told.
+// Subtrees with their settings, merges, a duplicate, a folder meeting a file, an entry below
+// another one listed and one listed twice, in one move.
 TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
 {
     ProjectNode* from = Folder(Root(), "from");
@@ -181,51 +176,33 @@ TEST_F(TreeTest, AMoveKeepsSubtreesMergesFoldersDropsDuplicatesAndTellsTheView)
     const ProjectNode* c = movedLib->firstChild;
     EXPECT_EQ(c->sourcePath + std::string("|") + c->password + std::to_string(c->level),
               "C:\\w\\a.c|p\xe9" "9");
-
-    // The current folder moved: its copy becomes current, its entries rows of the list.
-    ProjectNode* copy = FindChildNamed(to, "report(1)");
-    view.calls.clear();
-    SetCurrentFolder(copy);
-    ASSERT_TRUE(MoveEntries(&copy, 1, from));
-    EXPECT_EQ(CurrentFolder(), FindChildNamed(from, "report(1)"));
-    EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem report(1)", "AppendRow page.txt",
-                                 "DeleteFolderItem report(1)", "ExpandFolderItem from", "Unlock"}));
 }
 
-// Disk additions on a real directory of this platform (the Windows tests add hidden and system
-// files and Japanese names on top).
+// A real directory of this platform (the Windows tests add attributes and Japanese names).
 TEST_F(TreeTest, DiskPathsAddEverythingBelowThemAndMergeWhenAddedAgain)
 {
     TempDir dir;
-    const std::string sep(1, kPathSeparator), data = dir.MakeDir("data");
-    const std::string sub = dir.MakeDir("data" + sep + "sub"), deeper = "data" + sep + "sub" + sep + "deeper";
-    dir.MakeDir(deeper);
+    const std::string sep(1, kPathSeparator), data = dir.MakeDir("data"), sub = "data" + sep + "sub";
+    dir.MakeDir(sub);
+    dir.MakeDir(sub + sep + "deeper");
     dir.MakeDir("data" + sep + "empty");
     dir.WriteFile("data" + sep + ".hidden", "x");
-    const std::string top = dir.WriteFile("data" + sep + "top.txt", "x");
-    const std::string deep = dir.WriteFile(deeper + sep + "deep.txt", "x");
-    ProjectNode* target = Folder(Root(), "target");
-    SetCurrentFolder(target);
-    RecordingView view;
-    SetProjectView(&view);
-    const char* paths[] = {sub.c_str(), top.c_str()};
-    AddDroppedPaths(paths, 2, target);
-    EXPECT_EQ(view.calls, (Calls{"Lock", "AddFolderItem sub", "AppendRow sub",
-                                 "AddFolderItem deeper", "AppendRow top.txt",
-                                 "ExpandFolderItem target", "Unlock"}));
-    EXPECT_EQ(Shape(target, true), "sub{deeper{deep.txt}} top.txt");
-    EXPECT_EQ(FindChildNamed(FindChildNamed(FindChildNamed(target, "sub"), "deeper"), "deep.txt")
-                  ->sourcePath,
-              deep);
+    dir.WriteFile("data" + sep + "top.txt", "x");
+    const std::string deep = dir.WriteFile(sub + sep + "deeper" + sep + "deep.txt", "x");
     // A path ending in a separator is named by what comes before; added again it merges.
     ProjectNode* added = AddDiskPath((data + sep).c_str(), true, Root());
     ASSERT_NE(added, nullptr);
-    EXPECT_EQ(Shape(added, true), ".hidden empty{} sub{deeper{deep.txt}} top.txt");
-    view.calls.clear();
+    EXPECT_EQ(Shape(Root(), true), "data{.hidden empty{} sub{deeper{deep.txt}} top.txt}");
+    EXPECT_EQ(FindChildNamed(FindChildNamed(FindChildNamed(added, "sub"), "deeper"), "deep.txt")
+                  ->sourcePath,
+              deep);
+    RecordingView view;
+    SetProjectView(&view);
     EXPECT_EQ(AddDiskPath(data.c_str(), true, Root()), added);
     EXPECT_TRUE(view.calls.empty());
     // Nothing to name it by adds nothing; nor does a directory meeting a file entry.
     EXPECT_EQ(AddDiskPath("/", true, Root()), nullptr);
-    File(target, "C:\\elsewhere\\DATA");
-    EXPECT_EQ(AddDiskPath(data.c_str(), true, target), nullptr);
+    ProjectNode* other = Folder(Root(), "other");
+    File(other, "C:\\elsewhere\\DATA");
+    EXPECT_EQ(AddDiskPath(data.c_str(), true, other), nullptr);
 }
