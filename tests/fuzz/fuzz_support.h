@@ -15,14 +15,13 @@ inline void Check(bool ok, const char* what)
     }
 }
 
-// Each run works inside one directory that lasts the whole process, on tmpfs where there is one
-// (every save is flushed to disk). libFuzzer resolves its corpus and findings against the
-// directory it was started in, so that is the current one again between runs.
+// Runs work in one directory of the process, on tmpfs where there is one (saves are flushed); the
+// start directory, which libFuzzer resolves its corpus and findings against, is current between.
 class WorkDirectory {
 public:
     WorkDirectory() : previous_(getcwd(nullptr, 0))
     {
-        Check(previous_ != nullptr && chdir(Dir().Path().c_str()) == 0, "cannot enter the work directory");
+        Check(previous_ != nullptr && chdir(Dir().Path().c_str()) == 0, "cannot enter the folder");
     }
     ~WorkDirectory()
     {

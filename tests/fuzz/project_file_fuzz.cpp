@@ -59,7 +59,7 @@ bool StaysInside(const std::string& path)
 }
 
 // Whether an archive name stays in the folder Windows extracts it to: in code page 932 a trail
-// byte 0x5C is no backslash, and no step may be empty, "." or ".." once trailing dots and spaces go.
+// byte 0x5C is no backslash; no step may be empty, "." or ".." once trailing dots and spaces go.
 bool StaysInFolder(const std::string& name, bool cp932)
 {
     std::string step;
@@ -160,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     WorkDirectory inside;
     ErrorRecorder errors;
-    WorkDirectory::Dir().WriteFile("in.pwp", std::string(reinterpret_cast<const char*>(data), size));
+    inside.Dir().WriteFile("in.pwp", std::string(reinterpret_cast<const char*>(data), size));
     int opened = OpenProject("in.pwp");
     Check(opened == 0 || !errors.texts.empty(), "a failed open without a message");
 

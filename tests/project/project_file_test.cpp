@@ -55,23 +55,15 @@ const std::string kWorkedExample = std::string(kHeader) +
 
 }  // namespace
 
-// Every field read shows in the bytes saved back; saving again replaces the list.
-TEST_F(ProjectFileTest, TheWorkedExampleReadsAndSavesBackByteForByte)
+// Every field read shows in the bytes saved back; entries that would not read back are refused.
+TEST_F(ProjectFileTest, TheWorkedExampleSavesBackByteForByteAndNothingUnreadableIsWritten)
 {
     ASSERT_EQ(OpenProject(dir.WriteFile("release.pwp", kWorkedExample).c_str()), 0);
     EXPECT_TRUE(errors.texts.empty());
     EXPECT_EQ(CurrentProjectPath, dir.Join("release.pwp"));
     EXPECT_EQ(Shape(Root()), "docs{readme.txt public{}} a=b.txt <odd>{}");
     EXPECT_EQ(Root()->level, 6);  // the project's own settings reach the root
-    EXPECT_EQ(SaveAndRead(), kWorkedExample);
-    EXPECT_EQ(SaveAndRead(), kWorkedExample);
-}
-
-TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWritten)
-{
-    ASSERT_EQ(OpenProject(""), 0);
-    File(Root(), "C:\\ok.txt");
-    std::string before = SaveAndRead();
+    EXPECT_EQ(SaveAndRead(), kWorkedExample);  // the list read is replaced, not added to
     struct { const char *path, *name; } rows[] = {
         {"C:\\a", "line\nbreak"}, {"C:\\b", "<angle"}, {"C:\\c", ">angle"},
         {"C:\\d\\e\tf", nullptr}};
@@ -84,7 +76,7 @@ TEST_F(ProjectFileTest, EntriesThatWouldNotReadBackAreRefusedBeforeAnythingIsWri
         EXPECT_NE(errors.texts[0].find(bad->name), std::string::npos);
         DeleteEntry(bad);
         ASSERT_TRUE(project.Save(dir.Join("check.pwp").c_str()));  // the last good list is kept
-        EXPECT_EQ(ReadWholeFile(dir.Join("check.pwp")), before) << row.path;
+        EXPECT_EQ(ReadWholeFile(dir.Join("check.pwp")), kWorkedExample) << row.path;
     }
 }
 
@@ -175,7 +167,8 @@ TEST_F(ProjectFileTest, FailedOpensReportTheLineAndStartEmpty)
                                  "[FILELIST]\r\n\t\t\t<\r\n");
 }
 
-// Deep enough to overflow any recursive walk, under Wine's 1 MiB stack and the sanitizers' frames.
+// Deep enough to overflow any recursive walk, under Wine's 1 MiB stack and the sanitizers' frames:
+// the move deletes the old tree, the open clears the moved one, the fixture the one read.
 TEST_F(ProjectFileTest, TreesOfAnyDepthAreWalkedWithoutRecursion)
 {
     constexpr int kDepth = 100000;
@@ -196,11 +189,4 @@ TEST_F(ProjectFileTest, TreesOfAnyDepthAreWalkedWithoutRecursion)
     EXPECT_EQ(depth, kDepth + 1);
     ASSERT_NE(node->firstChild, nullptr);
     EXPECT_STREQ(node->firstChild->name, "leaf.txt");
-    DeleteEntry(Root()->firstChild->firstChild);
-    EXPECT_EQ(Shape(Root()), "target{}");
-    folder = Root()->firstChild;
-    for (int i = 0; i < kDepth; ++i)
-        folder = Folder(folder, "e");
-    ClearProject();
-    EXPECT_EQ(Root()->firstChild, nullptr);
 }

@@ -1,8 +1,7 @@
 #pragma once
 #include <string>
 
-// A fresh directory, removed with everything in it when the object goes; paths in the platform's
-// form.
+// A fresh directory, removed with everything in it when the object goes.
 class TempDir {
 public:
     TempDir();

@@ -15,8 +15,6 @@ class TreeBuilder {
 public:
     TreeBuilder() { Clear(); }
     ~TreeBuilder() { Clear(); }
-    TreeBuilder(const TreeBuilder&) = delete;
-    TreeBuilder& operator=(const TreeBuilder&) = delete;
 
     ProjectNode* Root() const { return ProjectRoot(); }
 
@@ -53,7 +51,6 @@ public:
         return node;
     }
 
-    // Drops every entry: the root is empty again.
     void Clear()
     {
         ProjectNode* root = ProjectRoot();
