@@ -76,7 +76,7 @@ TEST_F(TreeTest, NewEntriesTakeTheirNameOrACounterAndFoldersMerge)
 }
 
 // Nothing left pointing at freed memory; a reset empties tree and index, keeping the settings.
-TEST_F(TreeTest, DeleteFreesTheSubtreeInnermostFirstAndResetEmptiesTheProject)
+TEST_F(TreeTest, DeleteLeavesNothingPointingAtFreedMemoryAndResetEmptiesTheProject)
 {
     ProjectNode* a = Folder(Root(), "a");
     ProjectNode* b = Folder(a, "b");
