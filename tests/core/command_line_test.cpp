@@ -59,10 +59,7 @@ TEST(CommandLine, ArgumentsOptionsAndComplaints)
     for (const Row& row : rows) {
         std::vector<const char*> argv{"packwren.exe"};
         argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
-        std::string trace;
-        for (const char* argument : row.arguments)
-            trace += std::string(argument).substr(0, 20) + " ";
-        SCOPED_TRACE(trace);
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         g_printed.clear();
         CommandLine line;
         ParseCommandLine(static_cast<int>(argv.size()), argv.data(), &line, Record);

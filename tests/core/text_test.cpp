@@ -1,5 +1,3 @@
-// The text and path helpers: code page 932 lead bytes, quotes, tab fields, formatting that always
-// terminates, path components whose trail bytes are never separators, and the 260-byte limit.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,16 +26,9 @@ TEST(Strings, LeadBytesQuotesAndConversions)
         StripQuotes(buffer);
         EXPECT_STREQ(buffer, row.expected) << row.input;
     }
-    // Names and passwords in UTF-8: kanji, a trail byte that is "\" in ASCII, half-width kana; a
-    // lone lead byte is refused rather than guessed at.
-    struct { const char* cp932; bool converts; const char* utf8; } texts[] = {
-        {"docs/a.txt", true, "docs/a.txt"}, {"漢字/表ﾊﾟｯｸ.txt", true, u8"漢字/表ﾊﾟｯｸ.txt"},
-        {"a\x81", false, ""}};
-    for (const auto& row : texts) {
-        std::string utf8 = "left over";
-        EXPECT_EQ(Cp932ToUtf8(row.cp932, &utf8), row.converts) << row.utf8;
-        EXPECT_EQ(utf8, row.utf8);
-    }
+    // A lone lead byte is refused rather than guessed at (conversions: the ZIP writer's tests).
+    std::string utf8;
+    EXPECT_FALSE(Cp932ToUtf8("a\x81", &utf8));
 }
 
 TEST(Strings, TabFieldsAreCountedStoredAndCopiedWithTheirCut)
@@ -61,11 +52,6 @@ TEST(Strings, TabFieldsAreCountedStoredAndCopiedWithTheirCut)
     char destination[260];
     CopyField(source.c_str(), destination, sizeof destination, 300);
     EXPECT_EQ(strlen(destination), 259u);
-    for (int length : {-1, 0}) {
-        strcpy(destination, "old");
-        CopyField("abc", destination, sizeof destination, length);
-        EXPECT_STREQ(destination, "") << length;
-    }
     // A zero byte inside the counted length ends the copy: nothing after it is copied.
     memset(destination, 'x', sizeof destination);
     CopyField("ab\0cd", destination, sizeof destination, 5);

@@ -1,13 +1,6 @@
-// Opens the input as a project file, stores and saves the project, opens the saved file again
-// (the tree must be the same, entry for entry), then builds the archive into memory and reads it
-// with the test support's own ZIP reader: every entry must be a file entry of the tree under its
-// folders' names, hold its source's bytes, be encrypted exactly when a password applies, and have
-// a name that stays inside the folder it is extracted to.
-//
-// The sources are a few small files made once in the work directory; source paths that could
-// reach outside it are pointed at a missing file before the build.
-
-#include <sys/stat.h>
+// Opens the input as a project file, saves it and opens the saved file again (the same tree), then
+// builds the archive into memory and reads it back with the test support's ZIP reader. The sources
+// are a few small files of the work directory; paths that could reach outside it are cut off.
 
 #include <cstdint>
 #include <cstring>
@@ -26,7 +19,6 @@
 #include "project/properties.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/error_recorder.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/zip_check.h"
 
 namespace {
@@ -49,8 +41,7 @@ void ForEachEntry(Visit visit)
         visit(n);
 }
 
-// Everything a project file keeps of the tree, one line per entry in list order (no name read
-// from a project file holds a TAB).
+// Everything a project file keeps of the tree, one line per entry (no name read holds a TAB).
 std::string DescribeTree()
 {
     std::string text = std::string("root ") + ProjectRoot()->name + "\n";
@@ -67,10 +58,8 @@ bool StaysInside(const std::string& path)
     return path[0] != '/' && ("/" + path + "/").find("/../") == std::string::npos;
 }
 
-// Whether an archive name stays in the folder it is extracted to on Windows. Read as code page
-// 932, a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next byte as its trail (0x40-0x7E,
-// 0x80-0xFC), so a 0x5C there is no backslash; in UTF-8 no byte of a character beyond ASCII is an
-// ASCII one. No step may be empty, "." or ".." once Windows has trimmed trailing dots and spaces.
+// Whether an archive name stays in the folder Windows extracts it to: in code page 932 a trail
+// byte 0x5C is no backslash; no step may be empty, "." or ".." once trailing dots and spaces go.
 bool StaysInFolder(const std::string& name, bool cp932)
 {
     std::string step;
@@ -102,10 +91,8 @@ public:
     int steps = 0;
 };
 
-// Every entry of the archive is a file entry of the tree under its folders' names (in UTF-8 too,
-// for archives that flag their names so), once, with a safe name, its source's bytes, encrypted
-// exactly when a password applies and stored when its level is 0; a build without error has
-// every file and stepped each one.
+// Every entry is one file entry of the tree (by its code page 932 or UTF-8 name) with a safe name,
+// its source's bytes and the method and encryption it inherits; a build without error has them all.
 void CheckArchive(const std::string& bytes, int result, const CollectingReporter& report)
 {
     std::multimap<std::string, const ProjectNode*> files;  // by full name in the archive
@@ -156,13 +143,13 @@ void CheckArchive(const std::string& bytes, int result, const CollectingReporter
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    WorkDirectory inside;
-    WriteWholeFile("a.txt", CompressibleText(300));
-    WriteWholeFile("b.bin", RandomBytes(200, 7));  // does not shrink: stored
-    WriteWholeFile("empty", "");
-    Check(mkdir("sub", 0755) == 0, "cannot make a directory");  // a source that cannot be read
-    WriteWholeFile("sub/c.txt", "c\r\n");
-    WriteWholeFile("\x83\x5C.txt", "so");  // ソ.txt: its trail byte is 0x5C
+    const TempDir& dir = WorkDirectory::Dir();
+    dir.WriteFile("a.txt", CompressibleText(300));
+    dir.WriteFile("b.bin", RandomBytes(200, 7));  // does not shrink: stored
+    dir.WriteFile("empty", "");
+    dir.MakeDir("sub");  // a source that cannot be read
+    dir.WriteFile("sub/c.txt", "c\r\n");
+    dir.WriteFile("\x83\x5C.txt", "so");  // ソ.txt: its trail byte is 0x5C
     AppSettings = new SettingsDocument;
     return 0;
 }
@@ -173,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     WorkDirectory inside;
     ErrorRecorder errors;
-    WriteWholeFile("in.pwp", std::string(reinterpret_cast<const char*>(data), size));
+    inside.Dir().WriteFile("in.pwp", std::string(reinterpret_cast<const char*>(data), size));
     int opened = OpenProject("in.pwp");
     Check(opened == 0 || !errors.texts.empty(), "a failed open without a message");
 

@@ -1,11 +1,8 @@
-// Loads the input as a settings file, applies the edits that follow it, saves, reloads and saves
-// again: the two saved files must be the same bytes (blank lines aside, which a reload drops).
-//
-// Input: the file's bytes, then optionally kEditMark and one edit per LF-ended line, its fields
-// separated by 0x01: "S", section, key, value: SetValue, after which GetValue must give the value;
-// "I", section, position, text: InsertLine; anything else: DeleteSection of the section.
-// Nothing is escaped on save, so an edit text holding a control byte other than TAB may change
-// the document's shape on reload; the bytes are compared only when no edit text holds one.
+// Loads the input as a settings file, applies the edits after kEditMark, saves, reloads and saves
+// again: the same bytes but for blank lines. An edit is one LF-ended line of fields split by 0x01:
+// "S", section, key, value: SetValue (GetValue gives it back); "I", section, position, text:
+// InsertLine; else DeleteSection. Nothing is escaped on save, so the bytes are compared only when
+// no edit text holds a control byte other than TAB.
 
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +12,6 @@
 
 #include "core/settings_document.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -46,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string input(reinterpret_cast<const char*>(data), size);
     size_t mark = input.find(kEditMark);
     WorkDirectory inside;
-    WriteWholeFile("in.ini", input.substr(0, mark));
+    inside.Dir().WriteFile("in.ini", input.substr(0, mark));
     SettingsDocument document;
     if (!document.Load("in.ini", false))
         Check(document.LineCount() >= 1 && SaveAndRead(document, "failed.ini").empty(),

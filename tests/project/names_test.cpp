@@ -1,5 +1,3 @@
-// The naming rules of entries and the list's columns: typed names, renames, the split of a path
-// into base and extension, name comparison, sizes in KB and the sort orders.
 #include "project/entry_names.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +17,7 @@ const char kReserved[] = "使用できないファイル名です";
 const char kBadChar[] = "bad";  // stands for the message that names the offending character
 }  // namespace
 
-// A typed name: the offset of the first byte it may not hold (-1: none), and what its validation
-// says (none: accepted; "": refused without a message).
+// The offset of the first byte a typed name may not hold, and the message (none: accepted).
 TEST(EntryNames, OffendingBytesAndMessages)
 {
     struct { const char* name; int offset; const char* message; } rows[] = {
@@ -125,8 +122,7 @@ TEST(ListColumns, SizesRoundUpAndGroupAndEveryColumnSortsBothWays)
         FormatSizeKB(row.size, text, sizeof text);
         EXPECT_STREQ(text, row.text) << row.size;
     }
-    // Folders first by name; bytes compare case-sensitively, so "B" before "a"; an empty folder
-    // before a 1-byte file; equal sizes by name; 3 GB after everything; a key of no column by name.
+    // Folders first; names by bytes ("B" before "a"); equal sizes by name; no column: by name.
     struct { const char* name; bool folder; int64_t size; const char *time, *source; } entries[] = {
         {"a", false, 10, "2020/01/01 00:00:00", "C:\\z"}, {"B", false, 10, "2019/05/05 00:00:00", "C:\\y"},
         {"dir", true, 0, "", ""}, {"big", false, INT64_C(3000000000), "2021/01/01 00:00:00", "C:\\a"},

@@ -63,8 +63,7 @@ TEST_F(PropertiesTest, TheProjectTakesTheApplicationDefaultWhereItsSwitchIsOff)
     }
 }
 
-// The options as "name code, encryption, verify" digits, and the status of an entry with the
-// row's password.
+// The options as "name code, encryption, verify" digits; the status of an entry with a password.
 TEST_F(PropertiesTest, ArchiveOptionsComeFromTheProjectThenTheApplicationAndShowInTheStatus)
 {
     const std::string start = "圧縮レベル:- パスワード:";
@@ -94,29 +93,12 @@ TEST_F(PropertiesTest, ArchiveOptionsComeFromTheProjectThenTheApplicationAndShow
                                          nullptr);
         EXPECT_EQ(Status(entry), start + row.status);
     }
+    // Inheritance is the archive tests' part; the status shows every level up to 9.
+    EXPECT_EQ(Status(InsertChild(Root(), "C:\\nine", false, nullptr, 9, nullptr, nullptr)),
+              "圧縮レベル:9 パスワード:");
 }
 
-// Each half from the nearest holder.
-TEST_F(PropertiesTest, EntriesInheritEachHalfFromTheNearestHolder)
-{
-    SetDocuments({}, {{"COMPLEVELENABLE", "1"}, {"COMPRESSLEVEL", "9"}, {"PASSWORDENABLE", "1"},
-                      {"PASSWORD", "project"}});
-    ApplyProjectProperties();
-    ProjectNode* folder = InsertChild(Root(), nullptr, true, "folder", 3, "f", nullptr);
-    ProjectNode* open = InsertChild(Root(), nullptr, true, "", -1, "open", nullptr);
-    struct { ProjectNode* node; const char* status; } rows[] = {
-        {File(folder, "C:\\a"), "圧縮レベル:3 パスワード:folder"},
-        {File(open, "C:\\b"), "圧縮レベル:9 パスワード:"},  // an empty password stops the project's
-        {InsertChild(Root(), "C:\\c", false, nullptr, 12, nullptr, nullptr),
-         "圧縮レベル:- パスワード:project"},
-        {Root(), "圧縮レベル:9 パスワード:project"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Status(row.node), row.status) << row.node->name;
-}
-
-// A password goes in only where a project file can carry it; confirmed settings go to every
-// selected row, each with its own copy, and an entry without its own values takes none.
+// Confirmed settings go to every selected row, each with its own copy of the password.
 TEST_F(PropertiesTest, PasswordsAreRefusedWhenAProjectFileCannotCarryThemAndGoToTheSelection)
 {
     ProjectNode* file = File(Root(), "C:\\a");

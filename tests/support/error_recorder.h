@@ -7,11 +7,11 @@
 // Takes the place of the message box while it lives and keeps every reported text and title.
 class ErrorRecorder {
 public:
-    ErrorRecorder() : previous_(SetErrorReporter(Record)) { Active() = this; }
+    ErrorRecorder() : previous_(SetErrorReporter(Record)) { active_ = this; }
     ~ErrorRecorder()
     {
         SetErrorReporter(previous_);
-        Active() = nullptr;
+        active_ = nullptr;
     }
     ErrorRecorder(const ErrorRecorder&) = delete;
     ErrorRecorder& operator=(const ErrorRecorder&) = delete;
@@ -20,17 +20,13 @@ public:
     std::vector<std::string> titles;
 
 private:
-    static ErrorRecorder*& Active()
-    {
-        static ErrorRecorder* active = nullptr;
-        return active;
-    }
     static void Record(const char* text, const char* title)
     {
-        if (Active() != nullptr) {
-            Active()->texts.push_back(text);
-            Active()->titles.push_back(title);
+        if (active_ != nullptr) {
+            active_->texts.push_back(text);
+            active_->titles.push_back(title);
         }
     }
+    static inline ErrorRecorder* active_ = nullptr;
     ErrorReporter previous_;
 };

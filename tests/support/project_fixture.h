@@ -17,8 +17,7 @@
 
 using Calls = std::vector<std::string>;
 
-// A view that writes down what the model asks of it, one "Call name" text per call, and answers
-// the selection query with what the test sets.
+// A view that writes down each call as "Call name" and answers the selection query as set.
 class RecordingView : public ProjectView {
 public:
     Calls calls;
@@ -41,8 +40,7 @@ private:
     void Note(const char* call, ProjectNode* node) { calls.push_back(std::string(call) + " " + node->name); }
 };
 
-// Every test starts with an empty project named as new, no view, a recorder for messages and
-// fresh application and project documents in place of the run's, which are put back at the end.
+// An empty new project, no view, a message recorder and documents of its own for every test.
 class ProjectTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -76,8 +74,7 @@ protected:
     {
         return InsertChild(parent, path, false, nullptr, -1, name, nullptr);
     }
-    // The tree below a folder as "name{children}" in list order; with `sorted`, each folder's
-    // children ordered by name, for trees read from disk, whose listing order is the file system's.
+    // The tree below a folder as "name{children}"; `sorted` for trees in the disk's listing order.
     static std::string Shape(const ProjectNode* folder, bool sorted = false)
     {
         std::vector<std::string> parts;

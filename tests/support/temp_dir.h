@@ -1,8 +1,7 @@
 #pragma once
 #include <string>
 
-// A fresh directory for one test, removed with everything in it when the object goes.
-// Paths use the platform's separator; Join adds one.
+// A fresh directory, removed with everything in it when the object goes.
 class TempDir {
 public:
     TempDir();
@@ -12,12 +11,10 @@ public:
 
     const std::string& Path() const { return path_; }
     std::string Join(const std::string& name) const;
-    // Writes bytes to a file below the directory; returns its path.
+    // Each returns the path made below the directory.
     std::string WriteFile(const std::string& name, const std::string& bytes) const;
-    // Creates a directory below the directory; returns its path.
     std::string MakeDir(const std::string& name) const;
-    // Lists the names directly inside the directory.
-    std::string ListNames() const;
+    std::string ListNames() const;  // the names directly inside, sorted
 
 private:
     std::string path_;

@@ -9,8 +9,13 @@
 
 TempDir::TempDir()
 {
-    char pattern[] = "/tmp/packwren-test-XXXXXX";
-    path_ = mkdtemp(pattern);
+    // Below $TMPDIR, as other programs make theirs, or below /tmp when it cannot be made there.
+    const char* base = getenv("TMPDIR");
+    for (std::string parent : {std::string(base != nullptr ? base : "/tmp"), std::string("/tmp")}) {
+        path_ = parent + "/packwren-test-XXXXXX";
+        if (mkdtemp(&path_[0]) != nullptr)
+            return;
+    }
 }
 
 TempDir::~TempDir()

@@ -9,15 +9,12 @@
 #include "project/project_node.h"
 #include "project/project_state.h"
 
-// Builds a project tree by hand under the project root, for tests that only read the tree.
-// Entries are appended to their folder's child list in call order; everything is unlinked and
-// freed when the builder goes, and the root is left empty.
+// Builds a project tree by hand, past the naming rules, for tests that only read it; everything
+// goes with the builder.
 class TreeBuilder {
 public:
     TreeBuilder() { Clear(); }
     ~TreeBuilder() { Clear(); }
-    TreeBuilder(const TreeBuilder&) = delete;
-    TreeBuilder& operator=(const TreeBuilder&) = delete;
 
     ProjectNode* Root() const { return ProjectRoot(); }
 
@@ -54,7 +51,6 @@ public:
         return node;
     }
 
-    // Drops every entry: the root is empty again.
     void Clear()
     {
         ProjectNode* root = ProjectRoot();
