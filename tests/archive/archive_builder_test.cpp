@@ -128,8 +128,8 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
                                        {"PASSWORDENABLE", "1"}, {"PASSWORD", "project-pw"}};
     for (const auto& setting : settings)
         ProjectDocument->SetValue("PROPERTY", setting[0], setting[1]);
-    const std::string text = CompressibleText(20000), longText = CompressibleText(150000);
-    const std::string noise = RandomBytes(50000, 2), r = "r", kanji = "\x92\x86\x90\x67", none;
+    const std::string text = CompressibleText(20000), noise = RandomBytes(50000, 2), r = "r";
+    const std::string kanji = "\x92\x86\x90\x67";
     const std::string readOnly = dir.WriteFile("read-only", r), textPath = dir.WriteFile("t", text);
     const std::string noisePath = dir.WriteFile("n", noise);
     ASSERT_TRUE(MakeReadOnly(readOnly));
@@ -145,14 +145,11 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
     ProjectNode* open = tree.Folder(tree.Folder(root, "nine", 9), "open", -1, "");
     tree.File(open, "below", textPath);
     tree.File(open, "own-1", textPath, 1, "again-pw");
-    // Long enough to slide the window.
-    tree.File(open, "long-8", dir.WriteFile("l", longText), 8, "pw");
     tree.File(open, "six", textPath, 6);
     tree.File(tree.Folder(root, "ソース"), "表示.txt", dir.WriteFile("データ.txt", "中身"));
-    tree.File(root, "empty-5", dir.WriteFile("e", ""), 5, "");
     // Last, so that the longer deflated attempt would reach past the end record.
     tree.File(root, "noise-last", noisePath, 9, "");
-    for (const char* name : {"t", "n", "l", "データ.txt", "e"})
+    for (const char* name : {"t", "n", "データ.txt"})
         ASSERT_TRUE(SetLocalWriteTime(dir.Join(name), 2021, 3, 4, 5, 6, 9));
     ASSERT_TRUE(SetLocalWriteTime(readOnly, 2099, 12, 31, 23, 59, 58));
     struct Row {
@@ -168,20 +165,18 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
                 {"two/plain", text, 2, 4, nullptr},
                 {"nine/open/below", text, 9, 2, nullptr},
                 {"nine/open/own-1", text, 1, 6 | 1, "again-pw"},
-                {"nine/open/long-8", longText, 8, 2 | 1, "pw"},
                 {"nine/open/six", text, 6, 0, nullptr},
                 {"\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt", kanji, 0, 1, "project-pw"},
-                {"empty-5", none, 0, 0, nullptr},
                 {"noise-last", noise, 0, 0, nullptr}};
     PasswordMap passwords;
     for (const Row& row : rows) {
         if (row.password != nullptr)
             passwords[row.name] = row.password;
     }
-    EXPECT_EQ(CountArchiveFiles(), 12);
+    EXPECT_EQ(CountArchiveFiles(), 10);
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
-    EXPECT_EQ(report.steps, 12);
+    EXPECT_EQ(report.steps, 10);
     ZipParsed parsed = Read(passwords, true);
     ASSERT_EQ(parsed.entries.size(), std::size(rows));
     for (size_t i = 0; i < std::size(rows); ++i) {
@@ -380,24 +375,21 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
         const char* what;
         std::string output, source;
         int abortAtStep, failWrite;
-        bool failTruncate, failClose;
         std::string log;
     } rows[] = {
-        {"missing source", out, dir.Join("gone"), 0, 0, false, false,
+        {"missing source", out, dir.Join("gone"), 0, 0,
          "error : 見つかりません : b(" + dir.Join("gone") + ")\r\n" + kept},
-        {"aborted", out, good, 1, 0, false, false, kept},
-        {"output is a source", good, good, 0, 0, false, false,
+        {"aborted", out, good, 1, 0, kept},
+        {"output is a source", good, good, 0, 0,
          "error : 出力先がプロジェクトのファイルです : " + good + "\r\n"},
-        {"output is the project", sameFile, good, 0, 0, false, false,
+        {"output is the project", sameFile, good, 0, 0,
          "error : 出力先がプロジェクトのファイルです : " + sameFile + "\r\n"},
-        {"no such folder", dir.Join("no-such-folder/out.zip"), good, 0, 0, false, false,
+        {"no such folder", dir.Join("no-such-folder/out.zip"), good, 0, 0,
          "error : 書庫を作成できません : " + dir.Join("no-such-folder/out.zip") + "\r\n"},
-        {"output is a folder", dir.MakeDir("folder.zip"), good, 0, 0, false, false,
+        {"output is a folder", dir.MakeDir("folder.zip"), good, 0, 0,
          "error : 書庫を作成できません : " + dir.Join("folder.zip") + "\r\n"},
-        {"first write fails", out, good, 0, 1, false, false, unfinished},
-        {"truncate fails", out, good, 0, 0, true, false, unfinished},
-        {"close fails", out, good, 0, 0, false, true, unfinished},
-        {"second write fails", out, large, 0, 2, false, false,
+        {"first write fails", out, good, 0, 1, unfinished},
+        {"second write fails", out, large, 0, 2,
          "error : b(" + large + ")\r\nerror : c(" + good + ")\r\n" + unfinished},
     };
     for (const Row& row : rows) {
@@ -406,11 +398,9 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
         report = CollectingReporter();
         report.abortAtStep = row.abortAtStep;
         SetArchiveOutputForTesting(nullptr);
-        if (row.failWrite != 0 || row.failTruncate || row.failClose) {
+        if (row.failWrite != 0) {
             KeepInMemory();
             sink.failWrite = row.failWrite;
-            sink.failTruncate = row.failTruncate;
-            sink.failClose = row.failClose;
         }
         dir.WriteFile("out.zip", old);
         const std::string before = dir.ListNames();
@@ -532,10 +522,8 @@ TEST_F(ArchiveBuild, EveryNumberOfThreadsWritesTheSameBytes)
         memset(bytes, 0x33, size);
         return true;
     });
-    std::string text, noise = RandomBytes(kDeflateBlockSize + 1, 7);
-    // Compresses to about 40%, as prose does.
-    for (unsigned i = 0; text.size() < 2 * kDeflateBlockSize + 100; ++i)
-        text += std::to_string(i * 7919u % 100003) + (i % 13 != 0 ? " " : "\n");
+    std::string text = Prose(2 * kDeflateBlockSize + 100, 0);
+    std::string noise = RandomBytes(kDeflateBlockSize + 1, 7);
     ProjectNode* big = tree.Folder(tree.Root(), "big");
     tree.File(big, "text", dir.WriteFile("text", text), 6);
     tree.File(big, "noise", dir.WriteFile("noise", noise), 9);
