@@ -52,9 +52,8 @@ std::string Describe(const DeflateResult& r)
            std::to_string(r.size) + " " + std::to_string(r.packedSize);
 }
 
-// Records what it is handed as one line per entry, and aborts or refuses at the numbered entry's
-// BeginEntry. Checks that the engine reads no further ahead than its blocks in flight allow: each
-// may have started an entry beyond the one being handed over.
+// Records what it is handed; aborts or refuses at the numbered entry. The engine reads no further
+// ahead than its blocks in flight: each may have started an entry beyond the one handed over.
 struct RecordingSink : DeflateSink {
     bool BeginEntry(const DeflateResult& known) override
     {
@@ -143,9 +142,6 @@ TEST(ParallelDeflate, GivesTheSameBytesForAnyThreadCountAndInflatesBack)
             EXPECT_EQ(first.ended[i], Describe(end));
             EXPECT_EQ(first.begun[i],
                       oneBlock ? Describe(end) : Describe({DeflateStatus::kDone, false, stored}));
-            if (i == 7) {  // noise of several blocks: the writer is told it did not shrink
-                EXPECT_GT(end.packedSize, end.size);
-            }
         }
     }
 }

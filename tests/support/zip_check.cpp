@@ -138,6 +138,13 @@ private:
     uint64_t pos_;
 };
 
+const char* PasswordOf(const PasswordMap& passwords, const std::string& name)
+{
+    auto found = passwords.find(name);
+    found = found != passwords.end() ? found : passwords.find("");
+    return found != passwords.end() ? found->second.c_str() : nullptr;
+}
+
 }  // namespace
 
 ZipOutput* OpenSink(void* opaque, const char*)
@@ -168,12 +175,6 @@ std::string Sink::Bytes() const
     return bytes;
 }
 
-const char* Passwords::Of(const std::string& name) const
-{
-    auto found = byName.find(name);
-    return all != nullptr ? all : found != byName.end() ? found->second.c_str() : nullptr;
-}
-
 const ZipEntry* ZipParsed::Find(const std::string& name) const
 {
     for (const ZipEntry& e : entries) {
@@ -192,7 +193,7 @@ std::vector<std::string> ZipParsed::Names() const
 }
 
 testing::AssertionResult ParseZip(const ZipSource& source, ZipParsed* out,
-                                  const Passwords& passwords)
+                                  const PasswordMap& passwords)
 {
     static const std::atomic<int> kNoAbort{0};
     ZipReader reader(&source, kNoAbort);
@@ -203,7 +204,7 @@ testing::AssertionResult ParseZip(const ZipSource& source, ZipParsed* out,
     for (uint64_t i = 0; i < reader.count; ++i) {
         ZipEntry e;
         if (reader.NextCentral(&e) && reader.MatchLocal(&e)) {
-            const char* password = e.flags & 1 ? passwords.Of(e.name) : nullptr;
+            const char* password = e.flags & 1 ? PasswordOf(passwords, e.name) : nullptr;
             // Entries of gigabytes (of zeros) are left unread: what counts there are headers.
             if (std::max(e.size, e.compressed) > (64 << 20) ||
                 reader.CheckData(e, password != nullptr ? password : "", &e.payload, &e.data)) {
@@ -217,14 +218,14 @@ testing::AssertionResult ParseZip(const ZipSource& source, ZipParsed* out,
 }
 
 testing::AssertionResult ParseZip(const std::string& bytes, ZipParsed* out,
-                                  const Passwords& passwords)
+                                  const PasswordMap& passwords)
 {
     Sink sink;
     MemoryOutput(&sink).Write(bytes.data(), bytes.size());
     return ParseZip(sink, out, passwords);
 }
 
-void ExpectReadersAccept(const Sink& sink, const ZipParsed& parsed, const Passwords& passwords)
+void ExpectReadersAccept(const Sink& sink, const ZipParsed& parsed, const PasswordMap& passwords)
 {
     TempDir dir;
     std::string path = dir.Join("t.zip");
@@ -238,7 +239,7 @@ void ExpectReadersAccept(const Sink& sink, const ZipParsed& parsed, const Passwo
 
 #ifdef _WIN32
 
-void ExpectReadersAccept(const std::string&, const ZipParsed&, const Passwords&, bool) {}
+void ExpectReadersAccept(const std::string&, const ZipParsed&, const PasswordMap&, bool) {}
 
 #else
 
@@ -269,7 +270,7 @@ const char kPythonReader[] =
 }  // namespace
 
 void ExpectReadersAccept(const std::string& path, const ZipParsed& parsed,
-                         const Passwords& passwords, bool at0)
+                         const PasswordMap& passwords, bool at0)
 {
     if (system("(command -v 7zz && command -v python3) >/dev/null 2>&1"))
         GTEST_SKIP() << "7zz or python3 is missing";
@@ -279,7 +280,7 @@ void ExpectReadersAccept(const std::string& path, const ZipParsed& parsed,
     std::string pythonArgs;
     std::ostringstream expected;
     for (const ZipEntry& e : parsed.entries) {
-        const char* password = e.flags & 1 ? passwords.Of(e.name) : nullptr;
+        const char* password = e.flags & 1 ? PasswordOf(passwords, e.name) : nullptr;
         groups[password != nullptr ? password : ""] += " " + Quote(e.name);
         if (password != nullptr)
             pythonArgs += " " + Hex(e.name) + ":" + Hex(password);
