@@ -79,7 +79,7 @@ protected:
         SetArchiveOutputForTesting(&memory);
     }
     // The output (`sink` once kept in memory), checked by the outside readers too with `readers`.
-    ZipParsed Read(const Passwords& passwords = {}, bool readers = false)
+    ZipParsed Read(const PasswordMap& passwords = {}, bool readers = false)
     {
         ZipParsed parsed;
         bool inMemory = sink.End() > sink.base;
@@ -116,9 +116,9 @@ protected:
     zlib_filefunc_def memory{OpenSink, &sink};
 };
 
-// Every file in walk order under its folders' code page 932 names (ソ and 表 end in 0x5C), with
-// its data, time and attributes; level and password from the file, else its nearest folder, else
-// the project ("" switches encryption off below). Plain zlib output at the level, or stored.
+// Each file under its code page 932 names (ソ and 表 end in 0x5C) with its data, time and
+// attributes; level and password from the file, its nearest folder or the project ("" switches
+// encryption off).
 TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPassword)
 {
     AppSettings = new SettingsDocument;
@@ -128,14 +128,13 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
                                        {"PASSWORDENABLE", "1"}, {"PASSWORD", "project-pw"}};
     for (const auto& setting : settings)
         ProjectDocument->SetValue("PROPERTY", setting[0], setting[1]);
-    const std::string text = CompressibleText(20000), longText = CompressibleText(150000);
-    const std::string noise = RandomBytes(50000, 2), r = "r", kanji = "\x92\x86\x90\x67", none;
+    const std::string text = CompressibleText(20000), noise = RandomBytes(50000, 2), r = "r";
+    const std::string kanji = "\x92\x86\x90\x67";
     const std::string readOnly = dir.WriteFile("read-only", r), textPath = dir.WriteFile("t", text);
     const std::string noisePath = dir.WriteFile("n", noise);
     ASSERT_TRUE(MakeReadOnly(readOnly));
     ProjectNode* root = tree.Root();
     tree.Folder(tree.Folder(root, "empty"), "emptier");
-    EXPECT_EQ(CountArchiveFiles(), 0);
     tree.File(root, "first.txt", readOnly);
     ProjectNode* two = tree.Folder(root, "two", 2, "folder-pw");
     tree.File(tree.Folder(two, "deeper"), "grand-folder", textPath);
@@ -145,14 +144,11 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
     ProjectNode* open = tree.Folder(tree.Folder(root, "nine", 9), "open", -1, "");
     tree.File(open, "below", textPath);
     tree.File(open, "own-1", textPath, 1, "again-pw");
-    // Long enough to slide the window.
-    tree.File(open, "long-8", dir.WriteFile("l", longText), 8, "pw");
     tree.File(open, "six", textPath, 6);
     tree.File(tree.Folder(root, "ソース"), "表示.txt", dir.WriteFile("データ.txt", "中身"));
-    tree.File(root, "empty-5", dir.WriteFile("e", ""), 5, "");
     // Last, so that the longer deflated attempt would reach past the end record.
     tree.File(root, "noise-last", noisePath, 9, "");
-    for (const char* name : {"t", "n", "l", "データ.txt", "e"})
+    for (const char* name : {"t", "n", "データ.txt"})
         ASSERT_TRUE(SetLocalWriteTime(dir.Join(name), 2021, 3, 4, 5, 6, 9));
     ASSERT_TRUE(SetLocalWriteTime(readOnly, 2099, 12, 31, 23, 59, 58));
     struct Row {
@@ -160,28 +156,23 @@ TEST_F(ArchiveBuild, WritesEachFileWithItsTimeAttributesAndInheritedLevelAndPass
         const std::string& data;
         int level;       // of the deflated data; 0: stored
         unsigned flags;  // the level's bits and bit 0 for a password
-        const char* password;
-    } rows[] = {{"first.txt", r, 0, 1, "project-pw"},
-                {"two/deeper/grand-folder", text, 2, 4 | 1, "folder-pw"},
-                {"two/own-0", text, 0, 1, "file-pw"},
-                {"two/noise", noise, 0, 1, "folder-pw"},
-                {"two/plain", text, 2, 4, nullptr},
-                {"nine/open/below", text, 9, 2, nullptr},
-                {"nine/open/own-1", text, 1, 6 | 1, "again-pw"},
-                {"nine/open/long-8", longText, 8, 2 | 1, "pw"},
-                {"nine/open/six", text, 6, 0, nullptr},
-                {"\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt", kanji, 0, 1, "project-pw"},
-                {"empty-5", none, 0, 0, nullptr},
-                {"noise-last", noise, 0, 0, nullptr}};
-    PasswordMap passwords;
-    for (const Row& row : rows) {
-        if (row.password != nullptr)
-            passwords[row.name] = row.password;
-    }
-    EXPECT_EQ(CountArchiveFiles(), 12);
+    } rows[] = {{"first.txt", r, 0, 1},
+                {"two/deeper/grand-folder", text, 2, 4 | 1},
+                {"two/own-0", text, 0, 1},
+                {"two/noise", noise, 0, 1},
+                {"two/plain", text, 2, 4},
+                {"nine/open/below", text, 9, 2},
+                {"nine/open/own-1", text, 1, 6 | 1},
+                {"nine/open/six", text, 6, 0},
+                {"\x83\x5c\x81\x5b\x83\x58/\x95\x5c\x8e\xa6.txt", kanji, 0, 1},
+                {"noise-last", noise, 0, 0}};
+    PasswordMap passwords{{"", "project-pw"}, {"two/deeper/grand-folder", "folder-pw"},
+                          {"two/noise", "folder-pw"}, {"two/own-0", "file-pw"},
+                          {"nine/open/own-1", "again-pw"}};
+    EXPECT_EQ(CountArchiveFiles(), 10);
     ASSERT_EQ(Build(), 0);
     EXPECT_EQ(report.log, "");
-    EXPECT_EQ(report.steps, 12);
+    EXPECT_EQ(report.steps, 10);
     ZipParsed parsed = Read(passwords, true);
     ASSERT_EQ(parsed.entries.size(), std::size(rows));
     for (size_t i = 0; i < std::size(rows); ++i) {
@@ -216,9 +207,8 @@ TEST_F(ArchiveBuild, AFailedFileIsLoggedItsFolderFinishedAndNothingAfterIt)
         {"level-12", dir.WriteFile("l12", "x"), 12, ""},
     };
     std::vector<Row> all(std::begin(rows), std::end(rows));
-    // Names that cannot be used: empty, dots, separators, a lead byte at the end (left out of the
-    // line: it would take the "(" with it), drives, streams, what Windows trims to "." or "..",
-    // and a "/" or "\" after a lead byte.
+    // Names that cannot be used; a lead byte at the end is left out of the line (it would take the
+    // "(" with it).
     for (const char* name : {"", ".", "..", "a/b", "a\\b", "half\x83", "C:x.txt", "a.txt:stream",
                              ".. ", " . ", "\x81/..", "\xfd\\.."})
         all.push_back({name, dir.WriteFile("x", "x"), -1, "書庫内の名前に使えません : "});
@@ -256,8 +246,7 @@ TEST_F(ArchiveBuild, FilesBelowAFolderWhoseNameCannotBeUsedFailEachWithALine)
         std::vector<std::string> folders;
         std::string shown;  // the folders as the log line shows them
     } rows[] = {
-        {{"ok", ".."}, "ok/../"}, {{"C:", "Windows"}, "C:/Windows/"}, {{"x/y"}, "x/y/"},
-        {{""}, "/"},
+        {{"ok", ".."}, "ok/../"},
         // 4 x 256 bytes pass the 1023 of an entry name; the line shows what fits.
         {{n255, n255, n255, n255}, n255 + "/" + n255 + "/" + n255 + "/" + n255},
         {std::vector<std::string>(100000, "d"), ""},
@@ -380,24 +369,19 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
         const char* what;
         std::string output, source;
         int abortAtStep, failWrite;
-        bool failTruncate, failClose;
         std::string log;
     } rows[] = {
-        {"missing source", out, dir.Join("gone"), 0, 0, false, false,
-         "error : 見つかりません : b(" + dir.Join("gone") + ")\r\n" + kept},
-        {"aborted", out, good, 1, 0, false, false, kept},
-        {"output is a source", good, good, 0, 0, false, false,
+        {"aborted", out, good, 1, 0, kept},
+        {"output is a source", good, good, 0, 0,
          "error : 出力先がプロジェクトのファイルです : " + good + "\r\n"},
-        {"output is the project", sameFile, good, 0, 0, false, false,
+        {"output is the project", sameFile, good, 0, 0,
          "error : 出力先がプロジェクトのファイルです : " + sameFile + "\r\n"},
-        {"no such folder", dir.Join("no-such-folder/out.zip"), good, 0, 0, false, false,
+        {"no such folder", dir.Join("no-such-folder/out.zip"), good, 0, 0,
          "error : 書庫を作成できません : " + dir.Join("no-such-folder/out.zip") + "\r\n"},
-        {"output is a folder", dir.MakeDir("folder.zip"), good, 0, 0, false, false,
+        {"output is a folder", dir.MakeDir("folder.zip"), good, 0, 0,
          "error : 書庫を作成できません : " + dir.Join("folder.zip") + "\r\n"},
-        {"first write fails", out, good, 0, 1, false, false, unfinished},
-        {"truncate fails", out, good, 0, 0, true, false, unfinished},
-        {"close fails", out, good, 0, 0, false, true, unfinished},
-        {"second write fails", out, large, 0, 2, false, false,
+        {"first write fails", out, good, 0, 1, unfinished},
+        {"second write fails", out, large, 0, 2,
          "error : b(" + large + ")\r\nerror : c(" + good + ")\r\n" + unfinished},
     };
     for (const Row& row : rows) {
@@ -406,11 +390,9 @@ TEST_F(ArchiveBuild, OnlyAFinishedArchiveReplacesTheTarget)
         report = CollectingReporter();
         report.abortAtStep = row.abortAtStep;
         SetArchiveOutputForTesting(nullptr);
-        if (row.failWrite != 0 || row.failTruncate || row.failClose) {
+        if (row.failWrite != 0) {
             KeepInMemory();
             sink.failWrite = row.failWrite;
-            sink.failTruncate = row.failTruncate;
-            sink.failClose = row.failClose;
         }
         dir.WriteFile("out.zip", old);
         const std::string before = dir.ListNames();
@@ -523,19 +505,16 @@ TEST_F(ArchiveBuild, TakesAsManyFilesAsTheZip64EndRecordCounts)
     }
 }
 
-// Files of several blocks between small ones, stored fallbacks and both encryptions: the same
-// bytes for every number of threads, and an abort after any entry keeps the entries before it.
-// Almost 4 GiB claimed before the archive make entries and end records cross the mark.
+// Files of several blocks, stored fallbacks and both encryptions, crossing the 4 GiB mark: the same
+// bytes for every number of threads; an abort after any entry keeps the entries before it.
 TEST_F(ArchiveBuild, EveryNumberOfThreadsWritesTheSameBytes)
 {
     SetZipRandomSourceForTesting([](void* bytes, size_t size) {
         memset(bytes, 0x33, size);
         return true;
     });
-    std::string text, noise = RandomBytes(kDeflateBlockSize + 1, 7);
-    // Compresses to about 40%, as prose does.
-    for (unsigned i = 0; text.size() < 2 * kDeflateBlockSize + 100; ++i)
-        text += std::to_string(i * 7919u % 100003) + (i % 13 != 0 ? " " : "\n");
+    std::string text = Prose(2 * kDeflateBlockSize + 100, 0);
+    std::string noise = RandomBytes(kDeflateBlockSize + 1, 7);
     ProjectNode* big = tree.Folder(tree.Root(), "big");
     tree.File(big, "text", dir.WriteFile("text", text), 6);
     tree.File(big, "noise", dir.WriteFile("noise", noise), 9);
