@@ -54,8 +54,7 @@ protected:
 }  // namespace
 
 // The bar counts beyond 65,535 files; the log takes what the dialog gains, down to its first size.
-// Only a batch build that succeeded closes by itself; a failed one keeps its whole log, beyond the
-// edit control's usual limit.
+// A failed batch build stays open with its whole log, beyond the edit control's usual limit.
 TEST_F(CompressJob, BuildsWaitInADialogThatSizesItsLogUnlessABatchBuildSucceeded)
 {
     std::string empty = dir.WriteFile("empty", "");
@@ -91,14 +90,6 @@ TEST_F(CompressJob, BuildsWaitInADialogThatSizesItsLogUnlessABatchBuildSucceeded
     std::string start = std::string(kCounted) + "66000\r\n圧縮開始\r\n処理を完了しました(";
     EXPECT_EQ(job.log.rfind(start, 0), 0u) << job.log;
     EXPECT_EQ(job.log.substr(job.log.size() - 7), "sec.)\r\n");
-
-    tree.Clear();
-    tree.File(tree.Root(), "f", dir.WriteFile("f", "data"));
-    job = Run(true);
-    EXPECT_TRUE(job.built && !job.open);
-    ZipParsed parsed;
-    EXPECT_TRUE(ParseZip(ReadWholeFile(out), &parsed));
-    EXPECT_EQ(parsed.entries.size(), 1u);
 
     tree.Clear();
     const int kLines = 2000;
