@@ -1,4 +1,4 @@
-// The code page the tests run in, and the file wrappers that a held settings file meets.
+// The file wrappers that a held settings file meets.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,13 +8,6 @@
 #include "core/file_io.h"
 #include "core/settings_document.h"
 #include "tests/support/temp_dir.h"
-
-TEST(Platform, TextsAreCodePage932)
-{
-    // A prefix set up without the Japanese locale would garble every text: fail loudly here.
-    ASSERT_EQ(GetACP(), 932u);
-    ASSERT_EQ(std::string("パ"), "\x83\x70");
-}
 
 // A held settings file loads empty and is never overwritten; a saved one replaces the old file.
 TEST(FileWrappers, HeldFilesAreNeverOverwrittenAndSavedOnesReplaced)

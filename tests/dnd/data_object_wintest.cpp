@@ -9,7 +9,6 @@
 
 #include "dnd/drop_source.h"
 #include "dnd/entry_payload.h"
-#include "dnd/enum_formatetc.h"
 
 namespace {
 
@@ -56,27 +55,16 @@ protected:
             medium.pUnkForRelease->Release();  // the owner frees the memory of media it owns
         return text;
     }
-    std::vector<CLIPFORMAT> Formats()
-    {
-        std::vector<CLIPFORMAT> formats;
-        IEnumFORMATETC* enumerator = nullptr;
-        EXPECT_EQ(data->EnumFormatEtc(DATADIR_GET, &enumerator), S_OK);
-        for (FORMATETC format; enumerator->Next(1, &format, nullptr) == S_OK;)
-            formats.push_back(format.cfFormat);
-        enumerator->Release();
-        return formats;
-    }
-
     CLIPFORMAT own = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("PACKWREN_PRIVATE"));
     CDataObject* data = new CDataObject;
 };
 
 }  // namespace
 
-// Four slots, never replaced; each reader gets a copy that holds the medium's release owner.
+// Four slots, never replaced, listed in order; each reader gets a copy that holds the medium's
+// release owner.
 TEST_F(DataObjectTest, SlotsHoldOwnedOrCopiedMediaAndHandOutCopies)
 {
-    EXPECT_EQ(Formats(), std::vector<CLIPFORMAT>{});
     CDropSource* owner = new CDropSource;
     ASSERT_EQ(Set(CF_TEXT, "original", owner, FALSE), S_OK);
     EXPECT_EQ(Refs(owner), 2u);
@@ -84,7 +72,27 @@ TEST_F(DataObjectTest, SlotsHoldOwnedOrCopiedMediaAndHandOutCopies)
     EXPECT_EQ(Set(own, "two"), S_OK);
     EXPECT_EQ(Set(CF_HDROP, "four"), S_OK);
     EXPECT_EQ(Set(CF_TEXT, "five"), E_OUTOFMEMORY);
-    EXPECT_EQ(Formats(), (std::vector<CLIPFORMAT>{CF_TEXT, own, own, CF_HDROP}));
+    IEnumFORMATETC* formats = nullptr;
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, &formats), S_OK);
+    FORMATETC got[10] = {};
+    ULONG fetched = 99;
+    EXPECT_EQ(formats->Next(2, got, nullptr), S_FALSE);  // more than one needs a count
+    EXPECT_EQ(formats->Next(10, got, &fetched), S_FALSE);
+    std::vector<CLIPFORMAT> listed;
+    for (ULONG i = 0; i < fetched; ++i)
+        listed.push_back(got[i].cfFormat);
+    EXPECT_EQ(listed, (std::vector<CLIPFORMAT>{CF_TEXT, own, own, CF_HDROP}));
+    EXPECT_EQ(formats->Reset(), S_OK);
+    EXPECT_EQ(formats->Skip(3), S_OK);
+    IEnumFORMATETC* clone = nullptr;
+    ASSERT_EQ(formats->Clone(&clone), S_OK);
+    EXPECT_EQ(formats->Skip(5), S_FALSE);
+    EXPECT_EQ(formats->Next(1, got, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    // The clone kept the index it had and moves on its own.
+    EXPECT_EQ(clone->Next(1, got, nullptr), S_OK);
+    EXPECT_EQ(got[0].cfFormat, CF_HDROP);
+    EXPECT_EQ(clone->Release() + formats->Release(), 0u);
     struct { CLIPFORMAT format; DWORD tymed, aspect; const char* got; } cases[] = {
         {own, TYMED_HGLOBAL, DVASPECT_CONTENT, "one"},
         {own, TYMED_HGLOBAL, DVASPECT_CONTENT, "one"},
@@ -103,28 +111,6 @@ TEST_F(DataObjectTest, SlotsHoldOwnedOrCopiedMediaAndHandOutCopies)
     data->Release();
     data = new CDataObject;
     EXPECT_EQ(owner->Release(), 0u);
-}
-
-TEST(EnumFormatEtc, NextSkipResetClone)
-{
-    const FORMATETC formats[] = {MakeFormatEtc(CF_HDROP), MakeFormatEtc(CF_TEXT)};
-    CEnumFORMATETC* two = new CEnumFORMATETC(formats, 2, 0);
-    FORMATETC got[10] = {};
-    ULONG fetched = 99;
-    EXPECT_EQ(two->Next(2, got, nullptr), S_FALSE);  // more than one needs a count
-    EXPECT_EQ(two->Next(10, got, &fetched), S_FALSE);
-    EXPECT_EQ(fetched * 1000 + got[1].cfFormat, 2000u + CF_TEXT);
-    EXPECT_EQ(two->Reset(), S_OK);
-    EXPECT_EQ(two->Skip(1), S_OK);
-    IEnumFORMATETC* clone = nullptr;
-    ASSERT_EQ(two->Clone(&clone), S_OK);
-    EXPECT_EQ(two->Skip(5), S_FALSE);
-    EXPECT_EQ(two->Next(1, got, &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 0u);
-    // The clone kept the index it had and moves on its own.
-    EXPECT_EQ(clone->Next(1, got, nullptr), S_OK);
-    EXPECT_EQ(got[0].cfFormat, CF_TEXT);
-    EXPECT_EQ(clone->Release() + two->Release(), 0u);
 }
 
 TEST(DropSource, TheSecondButtonOrEscCancelsAndReleasingDrops)

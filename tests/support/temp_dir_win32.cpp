@@ -6,17 +6,9 @@
 
 #include <string>
 
+#include "core/file_io.h"
 #include "core/wide_names_win32.h"
 #include "tests/support/temp_dir.h"
-
-namespace {
-
-HANDLE Open(const std::string& path, DWORD access, DWORD creation)
-{
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, creation, 0, nullptr);
-}
-
-}  // namespace
 
 TempDir::TempDir()
 {
@@ -62,7 +54,8 @@ bool SetLocalWriteTime(const std::string& path, int year, int month, int day, in
     auto w = [](int value) { return static_cast<WORD>(value); };
     SYSTEMTIME local = {w(year), w(month), 0, w(day), w(hour), w(minute), w(second), 0};
     FILETIME localTime, utc;
-    HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
+    HANDLE file =
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     bool done = SystemTimeToFileTime(&local, &localTime) &&
                 LocalFileTimeToFileTime(&localTime, &utc) &&
                 SetFileTime(file, nullptr, nullptr, &utc);
@@ -72,7 +65,7 @@ bool SetLocalWriteTime(const std::string& path, int year, int month, int day, in
 
 bool MakeSparseFile(const std::string& path, unsigned long long size)
 {
-    HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE file = CreateForWrite(path.c_str());
     DWORD returned = 0;
     DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
     LARGE_INTEGER end;

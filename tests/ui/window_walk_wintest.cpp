@@ -143,6 +143,20 @@ protected:
             SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
         };
     }
+    static std::string Text(HWND dialog, int id)
+    {
+        char text[512] = "";
+        GetDlgItemTextA(dialog, id, text, sizeof text);
+        return text;
+    }
+    // OK pressed from a dialog's watcher: whether the password's refusal came instead (answered).
+    static bool Refused(HWND dialog)
+    {
+        ModalWatcher box("パックレン：パスワード", IDOK, 2000);
+        PressButton(dialog, IDOK);
+        return box.Wait().HasText("このパスワードは保存できません。\r\n"
+                                  "(タブ・改行などの制御文字を含むか、259バイトを超えています)");
+    }
     // Values of a document's PROPERTY section, "-" for a missing one.
     static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
     {
@@ -173,7 +187,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     GetWindowRect(panes.bar, &bar);
     GetWindowRect(panes.leftPane, &left);
     EXPECT_EQ((bar.right - bar.left) * 1000 + left.right - left.left, 128124);
-    EXPECT_EQ(sizeBar(2), 5);
+    EXPECT_EQ(sizeBar(4), 5);  // never on the bar's own width
     EXPECT_EQ(sizeBar(5000), client.right - 1);
     sizeBar(200);  // kept at close
     GetWindowRect(panes.bar, &bar);
@@ -204,11 +218,9 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     EXPECT_EQ(Cell(Row("a.txt"), 2) + " " + Cell(Row("a.txt"), 3),
               "2024/02/29 23:05:09 " + disk.Join("a.txt"));
     EXPECT_EQ(Cell(Row("zeta"), 3), "");
-    // A click on a header sorts, again the other way; another column starts ascending.
+    // A click on a header sorts, again the other way.
     ClickHeader(0);
     EXPECT_EQ(Column(0), "big.bin a.txt B.txt zeta Alpha");
-    ClickHeader(1);
-    EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");  // empty folders before 1 KB
     ClickHeader(0);
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     DeleteFileA(disk.Join("B.txt").c_str());  // gone from disk: 0 KB after F5
@@ -355,16 +367,45 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     AppSettings->DeleteSection("PROPERTY");
     ProjectDocument->DeleteSection("PROPERTY");
 
-    // The application's level always counts (its box stays checked); a new project keeps its own.
-    ASSERT_TRUE(Through(IDC_APP_SETTINGS, "パックレンの設定", [](HWND dialog) {
+    // The application's level always counts (its box stays checked); the trackbar's keys and
+    // thumb reach the text, and level 0 is written as an empty value.
+    std::string steps, pasted, refusals;
+    ASSERT_TRUE(Through(IDC_APP_SETTINGS, "パックレンの設定", [&](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
+        HWND bar = GetDlgItem(dialog, IDC_LEVEL_TRACKBAR);
+        for (int step = 0; step < 2; ++step) {
+            SendMessageA(bar, WM_KEYDOWN, VK_LEFT, 0);
+            steps += Text(dialog, IDC_LEVEL_TEXT);
+        }
+        // As a drag does: the thumb moves, then the dialog hears of it.
+        SendMessageA(bar, TBM_SETPOS, TRUE, 0);
+        SendMessageA(dialog, WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(bar));
     }).found);
-    EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1 6 0");
-    EXPECT_EQ(ProjectRoot()->level, 6);
-    ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [](HWND dialog) {
+    EXPECT_EQ(steps, "54");
+    EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1  0");
+    // Pasted control bytes go; a password typed past that filter is refused, box checked or not.
+    ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [&](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
         SetDlgItemTextA(dialog, IDC_LEVEL_TEXT, "2");
+        SendDlgItemMessageA(dialog, IDC_PASSWORD_ENABLE, BM_CLICK, 0, 0);
+        const char clip[] = "a\tb\r\nパス";
+        OpenClipboard(nullptr);
+        EmptyClipboard();
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, sizeof clip);
+        memcpy(GlobalLock(data), clip, sizeof clip);
+        GlobalUnlock(data);
+        SetClipboardData(CF_TEXT, data);
+        CloseClipboard();
+        SendDlgItemMessageA(dialog, IDC_PASSWORD_TEXT, WM_PASTE, 0, 0);
+        pasted = Text(dialog, IDC_PASSWORD_TEXT);
+        SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "a\tb");
+        for (int round = 0; round < 2; ++round) {
+            refusals += Refused(dialog) ? "refused " : "closed ";
+            SendDlgItemMessageA(dialog, IDC_PASSWORD_ENABLE, BM_CLICK, 0, 0);
+        }
+        SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "");
     }).found);
+    EXPECT_EQ(pasted + " " + refusals, "abパス refused refused ");
     EXPECT_EQ(ProjectRoot()->level, 2);
     EXPECT_EQ(Status(), "圧縮レベル:2 パスワード:");
     InsertChild(ProjectRoot(), nullptr, true, nullptr, -1, "docs", nullptr);
@@ -427,7 +468,7 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     EXPECT_EQ(std::to_string(open->flags & 1) + " " + std::to_string(open->method), "0 8");
 
     // The status line shows the project now open, also after one with a password or one held.
-    AppSettings->DeleteSection("PROPERTY");  // the level of six from above would show
+    AppSettings->DeleteSection("PROPERTY");  // the level of 0 from above would show
     const std::string header =
         "[INFOMATION]\r\nAPPLICATIONNAME=packwrenプロジェクト\r\nAPPLICATIONVERSION=1.0.0\r\n";
     std::string locked = disk.WriteFile("secret.pwp", header + "[PROPERTY]\r\nPASSWORDENABLE=1\r\n"
@@ -440,6 +481,17 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     CloseHandle(hold);
     EXPECT_EQ(openProject(locked, ""), "圧縮レベル:- パスワード:secret");
     EXPECT_EQ(openProject(good, ""), "圧縮レベル:4 パスワード:");
+    // What the project held already is not the dialog's doing: kept, though out of range or unfit.
+    ProjectDocument->SetValue("PROPERTY", "COMPRESSLEVEL", "12");
+    ProjectDocument->SetValue("PROPERTY", "PASSWORDENABLE", "1");
+    ProjectDocument->SetValue("PROPERTY", "PASSWORD", "x\x01y");
+    LRESULT thumb = -1;
+    ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [&](HWND dialog) {
+        thumb = SendDlgItemMessageA(dialog, IDC_LEVEL_TRACKBAR, TBM_GETPOS, 0, 0);
+        refusals = Refused(dialog) ? "refused" : "closed";
+    }, IDCANCEL).found);
+    EXPECT_EQ(std::to_string(thumb) + " " + refusals, "9 closed");
+    EXPECT_EQ(Keys(ProjectDocument, {"COMPRESSLEVEL", "PASSWORD"}), "12 x\x01y");
 
     // The version box: no border of its own (EDITTEXT gives one unless told not to), centred over
     // the window, and pushed back inside the work area near its corner.
@@ -451,16 +503,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
                      (GetWindowLongA(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
         });
     };
-    DialogReport version = about();
-    char date[64];
-    FormatBuildDate(__DATE__, date, sizeof date);
-    EXPECT_TRUE(version.HasText(std::string("タイトル    ： パックレン\r\nバージョン  ： 1.0.0\r\n"
-                                        "コンパイル日： ") + date +
-                            "\r\n\r\n作った人    ： パックレン開発チーム\r\n"
-                            "WebPage     ： https://packwren.example.jp/\r\n"
-                            "EMAIL       ： support@packwren.example.jp"));
+    RECT r = about().rect;
     EXPECT_EQ(border, 0);
-    RECT& r = version.rect;
     EXPECT_EQ(r.left * 10000 + r.top,
               (512 - r.right + r.left) / 2 * 10000 + (384 - r.bottom + r.top) / 2);
     RECT work;
