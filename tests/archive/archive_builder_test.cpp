@@ -309,8 +309,9 @@ TEST_F(ArchiveBuild, AnAbortWhileAFileIsReadDropsItsEntry)
         int result = BuildFeeding(pipePath, [&steps](int fd) {
             std::string chunk = CompressibleText(40000);
             EXPECT_EQ(write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
-            // The file before is written while this one is read, on another thread.
-            for (int i = 0; i < 1000 && steps == 0; ++i)
+            // The file before is written while this one is read, on another thread (a minute
+            // at most, as a loaded machine may take long).
+            for (int i = 0; i < 6000 && steps == 0; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             RequestArchiveAbort();
             // Fits in the pipe; the builder may have stopped reading already (EPIPE then).
