@@ -3,8 +3,14 @@
 #include <set>
 
 #include "core/file_io.h"
+#include "core/paths.h"
 
 // Reading, writing and listing go through the program's own file layer, the same on both systems.
+
+std::string TempDir::Join(const std::string& name) const
+{
+    return path_ + kPathSeparator + name;
+}
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const
 {

@@ -24,11 +24,6 @@ TempDir::~TempDir()
         fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
 
-std::string TempDir::Join(const std::string& name) const
-{
-    return path_ + "/" + name;
-}
-
 std::string TempDir::MakeDir(const std::string& name) const
 {
     mkdir(Join(name).c_str(), 0755);

@@ -31,11 +31,6 @@ TempDir::~TempDir()
     SHFileOperationW(&remove);
 }
 
-std::string TempDir::Join(const std::string& name) const
-{
-    return path_ + "\\" + name;
-}
-
 std::string TempDir::MakeDir(const std::string& name) const
 {
     std::string path = Join(name);
