@@ -30,29 +30,6 @@
 
 namespace {
 
-class CollectingReporter : public BuildReporter {
-public:
-    void LogLine(const char* line) override
-    {
-        log += line;
-        if (abortAtLine == line)
-            RequestArchiveAbort();
-    }
-    void Step() override
-    {
-        ++steps;
-        if (stepSignal != nullptr)
-            *stepSignal = steps;
-        if (abortAtStep == steps)
-            RequestArchiveAbort();
-    }
-    std::string log;
-    int steps = 0;
-    int abortAtStep = 0;
-    std::string abortAtLine;
-    std::atomic<int>* stepSignal = nullptr;  // the steps, for another thread
-};
-
 class ArchiveBuild : public testing::Test {
 protected:
     ~ArchiveBuild() override

@@ -83,14 +83,6 @@ bool StaysInFolder(const std::string& name, bool cp932)
     return true;
 }
 
-class CollectingReporter : public BuildReporter {
-public:
-    void LogLine(const char* line) override { log += line; }
-    void Step() override { ++steps; }
-    std::string log;
-    int steps = 0;
-};
-
 // Every entry is one file entry of the tree (by its code page 932 or UTF-8 name) with a safe name,
 // its source's bytes and the method and encryption it inherits; a build without error has them all.
 void CheckArchive(const std::string& bytes, int result, const CollectingReporter& report)

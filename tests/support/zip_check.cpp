@@ -39,22 +39,6 @@ std::string Prose(size_t size, uint32_t seed)
     return text.substr(0, size);
 }
 
-std::string Hex(const std::string& bytes)
-{
-    std::string hex;
-    for (unsigned char c : bytes)
-        hex += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-    return hex;
-}
-
-std::string Unhex(const std::string& hex)
-{
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
 std::string RawDeflate(const std::string& data, int level)
 {
     z_stream s{};
@@ -244,6 +228,14 @@ void ExpectReadersAccept(const std::string&, const ZipParsed&, const PasswordMap
 #else
 
 namespace {
+
+std::string Hex(const std::string& bytes)
+{
+    std::string hex;
+    for (unsigned char c : bytes)
+        hex += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+    return hex;
+}
 
 std::string Quote(const std::string& text)
 {

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "archive/archive_builder.h"
 #include "archive/zip_output.h"
 #include "archive/zip_verify.h"
 
@@ -15,9 +17,6 @@ std::string CompressibleText(size_t size);
 // Numbers in an order no short rule predicts: deflate keeps about 40 %, as of prose, where
 // CompressibleText's few repeating lines deflate to almost nothing.
 std::string Prose(size_t size, uint32_t seed);
-// Bytes as lower-case hex digits, and back.
-std::string Hex(const std::string& bytes);
-std::string Unhex(const std::string& hex);
 // zlib's raw deflate at `level` (memLevel 8, default strategy), and back: false unless the stream
 // ends at its last byte and makes at most `limit` bytes.
 std::string RawDeflate(const std::string& data, int level);
@@ -37,6 +36,30 @@ struct Sink : ZipSource {
     bool Read(uint64_t at, void* buffer, size_t count) const override;
 };
 ZipOutput* OpenSink(void* opaque, const char* path);
+
+// Keeps a build's log and steps; asks for the abort at a line or step.
+class CollectingReporter : public BuildReporter {
+public:
+    void LogLine(const char* line) override
+    {
+        log += line;
+        if (abortAtLine == line)
+            RequestArchiveAbort();
+    }
+    void Step() override
+    {
+        ++steps;
+        if (stepSignal != nullptr)
+            *stepSignal = steps;
+        if (abortAtStep == steps)
+            RequestArchiveAbort();
+    }
+    std::string log;
+    int steps = 0;
+    int abortAtStep = 0;
+    std::string abortAtLine;
+    std::atomic<int>* stepSignal = nullptr;  // the steps, for another thread
+};
 
 // ---- The program's own reader (ZipReader, the verify pass's), its layout rules included. ----
 
