@@ -85,10 +85,6 @@ protected:
         SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     }
-    void SelectFolderItem(ProjectNode* folder)
-    {
-        TreeView_SelectItem(tree, static_cast<HTREEITEM>(folder->treeItem));
-    }
     // Types a name into the label editor the list or tree has open, and ends the edit.
     void TypeLabel(HWND control, UINT getEdit, const char* name)
     {
@@ -248,9 +244,9 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     }
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     zeta->level = 2;
-    SelectFolderItem(zeta);
+    SelectFolder(zeta);
     EXPECT_EQ(Status(), "圧縮レベル:2 パスワード:");
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
 
     // F2 in the list renames the row, and the folder's item in the tree with it.
     SelectRows({"zeta"});
@@ -278,7 +274,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     RightClick(tree, BelowTheRows(tree));
     EXPECT_EQ(g_menusShown, 0);
     // On the folder shown already the list is refilled all the same; the root is never deleted.
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
     Node("Alpha")->level = 7;
     SelectRows({"Alpha"});
     ASSERT_EQ(Status(), "圧縮レベル:7 パスワード:");
@@ -297,7 +293,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     EXPECT_EQ(Status(), "圧縮レベル:3 パスワード:");
 
     // Keys act only in a focused pane; a sibling's name in another case is refused.
-    SelectFolderItem(zeta);
+    SelectFolder(zeta);
     SetFocus(panes.toolbar);
     EXPECT_FALSE(PressKey(tree, VK_DELETE));
     SetFocus(tree);
@@ -312,7 +308,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SetFocus(tree);  // the message box took it
     RightClick(tree, TreePoint("オメガ"), 'd');
     EXPECT_EQ(FindChildNamed(ProjectRoot(), "オメガ"), nullptr);
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
     SetFocus(tree);
     PressKey(tree, VK_DELETE);
     EXPECT_EQ(Column(0), "Alpha 新規フォルダ B.txt a.txt big.bin");
