@@ -205,7 +205,8 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursorAndHoveringMarksWithou
     });
     StartCompressJob(window, outside.Join("out.zip").c_str(), false);
     ASSERT_TRUE(job.Wait().found);
-    EXPECT_EQ(std::to_string(effects[0] * 100 + effects[1] * 10 + effects[2]) + (running ? " running" : ""),
+    EXPECT_EQ(std::to_string(effects[0] * 100 + effects[1] * 10 + effects[2]) +
+                  (running ? " running" : ""),
               "0 running");
     EXPECT_EQ(PathOf("表.txt"), "missing");
     SelectFolder(Node("docs"));
