@@ -139,12 +139,6 @@ protected:
             SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
         };
     }
-    static std::string Text(HWND dialog, int id)
-    {
-        char text[512] = "";
-        GetDlgItemTextA(dialog, id, text, sizeof text);
-        return text;
-    }
     // OK pressed from a dialog's watcher: whether the password's refusal came instead (answered).
     static bool Refused(HWND dialog)
     {
@@ -152,16 +146,6 @@ protected:
         PressButton(dialog, IDOK);
         return box.Wait().HasText("このパスワードは保存できません。\r\n"
                                   "(タブ・改行などの制御文字を含むか、259バイトを超えています)");
-    }
-    // Values of a document's PROPERTY section, "-" for a missing one.
-    static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
-    {
-        std::string text;
-        for (const char* key : keys) {
-            const char* value = document->GetValue("PROPERTY", key);
-            text += std::string(text.empty() ? "" : " ") + (value != nullptr ? value : "-");
-        }
-        return text;
     }
 
     TempDir disk;
@@ -371,14 +355,16 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         HWND bar = GetDlgItem(dialog, IDC_LEVEL_TRACKBAR);
         for (int step = 0; step < 2; ++step) {
             SendMessageA(bar, WM_KEYDOWN, VK_LEFT, 0);
-            steps += Text(dialog, IDC_LEVEL_TEXT);
+            steps += std::to_string(GetDlgItemInt(dialog, IDC_LEVEL_TEXT, nullptr, FALSE));
         }
         // As a drag does: the thumb moves, then the dialog hears of it.
         SendMessageA(bar, TBM_SETPOS, TRUE, 0);
         SendMessageA(dialog, WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(bar));
     }).found);
     EXPECT_EQ(steps, "54");
-    EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1  0");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "COMPLEVELENABLE"), "1");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "COMPRESSLEVEL"), "");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "PASSWORDENABLE"), "0");
     // Pasted control bytes go; a password typed past that filter is refused, box checked or not.
     ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [&](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
@@ -393,7 +379,9 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         SetClipboardData(CF_TEXT, data);
         CloseClipboard();
         SendDlgItemMessageA(dialog, IDC_PASSWORD_TEXT, WM_PASTE, 0, 0);
-        pasted = Text(dialog, IDC_PASSWORD_TEXT);
+        char text[64] = "";
+        GetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, text, sizeof text);
+        pasted = text;
         SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "a\tb");
         for (int round = 0; round < 2; ++round) {
             refusals += Refused(dialog) ? "refused " : "closed ";
@@ -409,7 +397,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     Command(IDC_NEW_PROJECT);
     EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
     EXPECT_STREQ(ProjectRoot()->name, "新規書庫");
-    EXPECT_EQ(Keys(ProjectDocument, {"COMPLEVELENABLE", "COMPRESSLEVEL"}), "1 2");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPLEVELENABLE"), "1");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPRESSLEVEL"), "2");
     // Saving asks, proposing the project's name; cancelling writes nothing.
     EXPECT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, nullptr, IDCANCEL).HasText("新規書庫.pwp"));
     EXPECT_STREQ(CurrentProjectPath, "");
@@ -487,7 +476,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         refusals = Refused(dialog) ? "refused" : "closed";
     }, IDCANCEL).found);
     EXPECT_EQ(std::to_string(thumb) + " " + refusals, "9 closed");
-    EXPECT_EQ(Keys(ProjectDocument, {"COMPRESSLEVEL", "PASSWORD"}), "12 x\x01y");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPRESSLEVEL"), "12");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "PASSWORD"), "x\x01y");
 
     // The version box: no border of its own (EDITTEXT gives one unless told not to), centred over
     // the window, and pushed back inside the work area near its corner.
