@@ -122,7 +122,6 @@ protected:
         }
         return outline;
     }
-    std::string TreeOutline() { return TreeOutline(TreeView_GetRoot(tree)); }
     // Chooses a menu command whose modal dialog gets `fill` before `button` is pressed.
     DialogReport Through(int command, const char* title, std::function<void(HWND)> fill = nullptr,
                          int button = IDOK)
@@ -192,7 +191,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     for (const char* added : {"zeta", "a.txt", "Alpha", "B.txt", "big.bin"})
         AddDiskPath(disk.Join(added).c_str(), strchr(added, '.') == nullptr, ProjectRoot());
     FillFileList();
-    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha zeta{能}}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{Alpha zeta{能}}");
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     EXPECT_EQ(Column(1), "  1 KB 1 KB 2,929,688 KB");
     EXPECT_EQ(Cell(Row("a.txt"), 2) + " " + Cell(Row("a.txt"), 3),
@@ -237,7 +236,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     ASSERT_TRUE(PressKey(list, VK_F2));
     TypeLabel(list, LVM_GETEDITCONTROL, "オメガ");
     EXPECT_EQ(Column(0), "Alpha オメガ B.txt a.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha オメガ{能}}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{Alpha オメガ{能}}");
     EXPECT_EQ(zeta, FindChildNamed(ProjectRoot(), "オメガ"));
 
     // The context menus act on the entry under the cursor, or on the folder shown.
@@ -301,7 +300,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SelectRows({"Alpha", "a.txt"});
     ASSERT_TRUE(PressKey(list, VK_DELETE));
     EXPECT_EQ(Column(0), "新規フォルダ B.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫{新規フォルダ}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{新規フォルダ}");
     EXPECT_EQ(Node("a.txt"), nullptr);
 
     // Closing writes the layout, the sort order the other way round.
