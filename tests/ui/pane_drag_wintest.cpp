@@ -28,7 +28,6 @@ namespace {
 using Effects = std::vector<DWORD>;
 using Texts = std::vector<std::string>;
 const DWORD kNone = DROPEFFECT_NONE, kCopy = DROPEFFECT_COPY, kMove = DROPEFFECT_MOVE;
-const DWORD kShellEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 const POINT kNoWindow = {800, 600};  // the main window covers 0,0 to 512,384
 
 // The shell's file list in global memory: a DROPFILES header, each wide path ended by a NUL,
@@ -136,10 +135,9 @@ protected:
         return std::string(TreeItemNode(TreeView_GetSelection(tree))->name) + ">" +
                CurrentFolder()->name + ":" + Column(0, LVNI_SELECTED);
     }
-    // Drags (and releases) the data with `keys` (MK_*) held where OLE reads them; the feedback
-    // per point, the pane states per point in `states` and the final effect in `dropped`.
-    Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD keys = 0,
-                 DWORD allowed = kShellEffects)
+    // Drags (and releases) the data with `keys` (MK_*) held where OLE reads them, every effect
+    // allowed; the feedback and the pane states per point, the final effect in `dropped`.
+    Effects Drag(IDataObject* data, std::vector<POINT> points, DWORD keys = 0)
     {
         ScriptedDropSource source(points, [this] { return PaneState(); });
         BYTE before[256], held[256];
@@ -150,7 +148,7 @@ protected:
         SetKeyboardState(held);
         SetCursorPos(points[0].x, points[0].y);
         dropped = 0xFF;
-        DoDragDrop(data, &source, allowed, &dropped);
+        DoDragDrop(data, &source, kCopy | kMove | DROPEFFECT_LINK, &dropped);
         SetKeyboardState(before);
         data->Release();
         states = source.states;
@@ -283,7 +281,7 @@ TEST_F(PaneDragTest, ShellFilesGoToTheFolderUnderTheCursorButNamesOutsideTheCode
 TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
 {
     EXPECT_EQ(Drag(Entries(window, {Node("notes.txt"), Node("readme.txt")}),
-                   {RowPoint("docs"), BelowTheRows(list), RowPoint("src")}, 0, kMove),
+                   {RowPoint("docs"), BelowTheRows(list), RowPoint("src")}),
               (Effects{kMove, kNone, kMove}));
     const std::string root = "新規書庫>新規書庫:";
     EXPECT_EQ(states, (Texts{root + "docs", root, root + "src"}));
@@ -297,7 +295,7 @@ TEST_F(PaneDragTest, EntriesMoveWithTheirSubtreesButNeverIntoThemselves)
     SelectFolder(Node("docs"));
     EXPECT_EQ(Drag(Entries(window, {Node("docs")}),
                    {TreePoint("docs"), TreePoint(nullptr), TreePoint("api"), TreePoint("src")},
-                   MK_CONTROL, kMove),
+                   MK_CONTROL),
               (Effects{kNone, kNone, kNone, kMove}));
     EXPECT_EQ(PathOf("guide.txt") + " " + PathOf("ref.txt"), "src/docs src/docs/api");
     // No row may be left for a freed entry.
