@@ -54,7 +54,7 @@ struct Sandbox {
 
 // A batch run shows only the job's dialog, which closes by itself after a build; it neither creates
 // nor changes the settings.
-TEST(AppProcess, ABatchRunBuildsAndClosesByItself)
+TEST(AppProcess, ABatchRunLeavesTheSettingsThatAWindowRestoresAndRewrites)
 {
     Sandbox sandbox;
     std::string source = sandbox.dir.WriteFile("表示.txt", "shown");
@@ -66,13 +66,9 @@ TEST(AppProcess, ABatchRunBuildsAndClosesByItself)
     ASSERT_NE(parsed.Find("docs/表示.txt"), nullptr);
     EXPECT_EQ(parsed.Find("docs/表示.txt")->data, "shown");
     EXPECT_FALSE(PathExists(sandbox.dir.Join("packwren.ini").c_str()));
-}
 
-// The placement is restored at start; the settings are rewritten in place at close, new keys after
-// their section's, unknown sections kept, the defaults of what was missing added.
-TEST(AppProcess, SettingsAreRestoredAndRewrittenInPlace)
-{
-    Sandbox sandbox;
+    // A window's run restores the placement at start; the settings are rewritten in place at
+    // close, new keys after their section's, unknown sections kept, missing defaults added.
     const std::string window =
         "[WINDOW]\r\nMainWindowMode=NORMAL\r\nMainWindowPos=40,30,640,480\r\n"
         "MainWindowMinPos=-1,-1\r\nMainWindowMaxPos=-1,-1\r\n";

@@ -85,10 +85,6 @@ protected:
         SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     }
-    void SelectFolderItem(ProjectNode* folder)
-    {
-        TreeView_SelectItem(tree, static_cast<HTREEITEM>(folder->treeItem));
-    }
     // Types a name into the label editor the list or tree has open, and ends the edit.
     void TypeLabel(HWND control, UINT getEdit, const char* name)
     {
@@ -126,7 +122,6 @@ protected:
         }
         return outline;
     }
-    std::string TreeOutline() { return TreeOutline(TreeView_GetRoot(tree)); }
     // Chooses a menu command whose modal dialog gets `fill` before `button` is pressed.
     DialogReport Through(int command, const char* title, std::function<void(HWND)> fill = nullptr,
                          int button = IDOK)
@@ -143,12 +138,6 @@ protected:
             SetDlgItemTextA(chooser, 0x0480 /* edt1 */, path.c_str());
         };
     }
-    static std::string Text(HWND dialog, int id)
-    {
-        char text[512] = "";
-        GetDlgItemTextA(dialog, id, text, sizeof text);
-        return text;
-    }
     // OK pressed from a dialog's watcher: whether the password's refusal came instead (answered).
     static bool Refused(HWND dialog)
     {
@@ -156,16 +145,6 @@ protected:
         PressButton(dialog, IDOK);
         return box.Wait().HasText("このパスワードは保存できません。\r\n"
                                   "(タブ・改行などの制御文字を含むか、259バイトを超えています)");
-    }
-    // Values of a document's PROPERTY section, "-" for a missing one.
-    static std::string Keys(SettingsDocument* document, std::vector<const char*> keys)
-    {
-        std::string text;
-        for (const char* key : keys) {
-            const char* value = document->GetValue("PROPERTY", key);
-            text += std::string(text.empty() ? "" : " ") + (value != nullptr ? value : "-");
-        }
-        return text;
     }
 
     TempDir disk;
@@ -212,7 +191,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     for (const char* added : {"zeta", "a.txt", "Alpha", "B.txt", "big.bin"})
         AddDiskPath(disk.Join(added).c_str(), strchr(added, '.') == nullptr, ProjectRoot());
     FillFileList();
-    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha zeta{能}}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{Alpha zeta{能}}");
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     EXPECT_EQ(Column(1), "  1 KB 1 KB 2,929,688 KB");
     EXPECT_EQ(Cell(Row("a.txt"), 2) + " " + Cell(Row("a.txt"), 3),
@@ -248,16 +227,16 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     }
     EXPECT_EQ(Column(0), "Alpha zeta B.txt a.txt big.bin");
     zeta->level = 2;
-    SelectFolderItem(zeta);
+    SelectFolder(zeta);
     EXPECT_EQ(Status(), "圧縮レベル:2 パスワード:");
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
 
     // F2 in the list renames the row, and the folder's item in the tree with it.
     SelectRows({"zeta"});
     ASSERT_TRUE(PressKey(list, VK_F2));
     TypeLabel(list, LVM_GETEDITCONTROL, "オメガ");
     EXPECT_EQ(Column(0), "Alpha オメガ B.txt a.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫{Alpha オメガ{能}}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{Alpha オメガ{能}}");
     EXPECT_EQ(zeta, FindChildNamed(ProjectRoot(), "オメガ"));
 
     // The context menus act on the entry under the cursor, or on the folder shown.
@@ -278,7 +257,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     RightClick(tree, BelowTheRows(tree));
     EXPECT_EQ(g_menusShown, 0);
     // On the folder shown already the list is refilled all the same; the root is never deleted.
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
     Node("Alpha")->level = 7;
     SelectRows({"Alpha"});
     ASSERT_EQ(Status(), "圧縮レベル:7 パスワード:");
@@ -297,7 +276,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     EXPECT_EQ(Status(), "圧縮レベル:3 パスワード:");
 
     // Keys act only in a focused pane; a sibling's name in another case is refused.
-    SelectFolderItem(zeta);
+    SelectFolder(zeta);
     SetFocus(panes.toolbar);
     EXPECT_FALSE(PressKey(tree, VK_DELETE));
     SetFocus(tree);
@@ -312,7 +291,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SetFocus(tree);  // the message box took it
     RightClick(tree, TreePoint("オメガ"), 'd');
     EXPECT_EQ(FindChildNamed(ProjectRoot(), "オメガ"), nullptr);
-    SelectFolderItem(ProjectRoot());
+    SelectFolder(ProjectRoot());
     SetFocus(tree);
     PressKey(tree, VK_DELETE);
     EXPECT_EQ(Column(0), "Alpha 新規フォルダ B.txt a.txt big.bin");
@@ -321,7 +300,7 @@ TEST_F(WindowWalk, ThePanesShowAndEditTheProject)
     SelectRows({"Alpha", "a.txt"});
     ASSERT_TRUE(PressKey(list, VK_DELETE));
     EXPECT_EQ(Column(0), "新規フォルダ B.txt big.bin");
-    EXPECT_EQ(TreeOutline(), "新規書庫{新規フォルダ}");
+    EXPECT_EQ(TreeOutline(TreeView_GetRoot(tree)), "新規書庫{新規フォルダ}");
     EXPECT_EQ(Node("a.txt"), nullptr);
 
     // Closing writes the layout, the sort order the other way round.
@@ -375,14 +354,16 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         HWND bar = GetDlgItem(dialog, IDC_LEVEL_TRACKBAR);
         for (int step = 0; step < 2; ++step) {
             SendMessageA(bar, WM_KEYDOWN, VK_LEFT, 0);
-            steps += Text(dialog, IDC_LEVEL_TEXT);
+            steps += std::to_string(GetDlgItemInt(dialog, IDC_LEVEL_TEXT, nullptr, FALSE));
         }
         // As a drag does: the thumb moves, then the dialog hears of it.
         SendMessageA(bar, TBM_SETPOS, TRUE, 0);
         SendMessageA(dialog, WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(bar));
     }).found);
     EXPECT_EQ(steps, "54");
-    EXPECT_EQ(Keys(AppSettings, {"COMPLEVELENABLE", "COMPRESSLEVEL", "PASSWORDENABLE"}), "1  0");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "COMPLEVELENABLE"), "1");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "COMPRESSLEVEL"), "");
+    EXPECT_STREQ(AppSettings->GetValue("PROPERTY", "PASSWORDENABLE"), "0");
     // Pasted control bytes go; a password typed past that filter is refused, box checked or not.
     ASSERT_TRUE(Through(IDC_PROJECT_SETTINGS, "プロジェクトの設定", [&](HWND dialog) {
         SendDlgItemMessageA(dialog, IDC_LEVEL_ENABLE, BM_CLICK, 0, 0);
@@ -397,7 +378,9 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         SetClipboardData(CF_TEXT, data);
         CloseClipboard();
         SendDlgItemMessageA(dialog, IDC_PASSWORD_TEXT, WM_PASTE, 0, 0);
-        pasted = Text(dialog, IDC_PASSWORD_TEXT);
+        char text[64] = "";
+        GetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, text, sizeof text);
+        pasted = text;
         SetDlgItemTextA(dialog, IDC_PASSWORD_TEXT, "a\tb");
         for (int round = 0; round < 2; ++round) {
             refusals += Refused(dialog) ? "refused " : "closed ";
@@ -413,7 +396,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     Command(IDC_NEW_PROJECT);
     EXPECT_EQ(ProjectRoot()->firstChild, nullptr);
     EXPECT_STREQ(ProjectRoot()->name, "新規書庫");
-    EXPECT_EQ(Keys(ProjectDocument, {"COMPLEVELENABLE", "COMPRESSLEVEL"}), "1 2");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPLEVELENABLE"), "1");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPRESSLEVEL"), "2");
     // Saving asks, proposing the project's name; cancelling writes nothing.
     EXPECT_TRUE(Through(IDC_SAVE_PROJECT, kSaveTitle, nullptr, IDCANCEL).HasText("新規書庫.pwp"));
     EXPECT_STREQ(CurrentProjectPath, "");
@@ -491,7 +475,8 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
         refusals = Refused(dialog) ? "refused" : "closed";
     }, IDCANCEL).found);
     EXPECT_EQ(std::to_string(thumb) + " " + refusals, "9 closed");
-    EXPECT_EQ(Keys(ProjectDocument, {"COMPRESSLEVEL", "PASSWORD"}), "12 x\x01y");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "COMPRESSLEVEL"), "12");
+    EXPECT_STREQ(ProjectDocument->GetValue("PROPERTY", "PASSWORD"), "x\x01y");
 
     // The version box: no border of its own (EDITTEXT gives one unless told not to), centred over
     // the window, and pushed back inside the work area near its corner.
