@@ -63,8 +63,8 @@ TEST(AppProcess, ABatchRunLeavesTheSettingsThatAWindowRestoresAndRewrites)
     EXPECT_EQ(sandbox.Run("p.pwp -o out.zip"), 0u);
     ZipParsed parsed;
     ASSERT_TRUE(ParseZip(ReadWholeFile(sandbox.dir.Join("out.zip")), &parsed));
-    ASSERT_NE(parsed.Find("docs/表示.txt"), nullptr);
-    EXPECT_EQ(parsed.Find("docs/表示.txt")->data, "shown");
+    ASSERT_EQ(parsed.Names(), std::vector<std::string>{"docs/表示.txt"});
+    EXPECT_EQ(parsed.entries[0].data, "shown");
     EXPECT_FALSE(PathExists(sandbox.dir.Join("packwren.ini").c_str()));
 
     // A window's run restores the placement at start; the settings are rewritten in place at

@@ -159,15 +159,6 @@ std::string Sink::Bytes() const
     return bytes;
 }
 
-const ZipEntry* ZipParsed::Find(const std::string& name) const
-{
-    for (const ZipEntry& e : entries) {
-        if (e.name == name)
-            return &e;
-    }
-    return nullptr;
-}
-
 std::vector<std::string> ZipParsed::Names() const
 {
     std::vector<std::string> names;

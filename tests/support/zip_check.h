@@ -70,7 +70,6 @@ struct ZipEntry : ZipEntryInfo {
 struct ZipParsed {
     std::vector<ZipEntry> entries;
     bool zip64End = false;
-    const ZipEntry* Find(const std::string& name) const;
     std::vector<std::string> Names() const;
 };
 // The passwords of encrypted entries by name; the name "" stands for every other entry.

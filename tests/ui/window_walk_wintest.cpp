@@ -444,12 +444,11 @@ TEST_F(WindowWalk, TheMenusAndDialogsMakeSaveReopenAndBuildAProject)
     ZipParsed parsed;
     PasswordMap passwords{{"金庫/hidden.txt", "鍵123"}};
     ASSERT_TRUE(ParseZip(ReadWholeFile(archive), &parsed, passwords));
-    const ZipEntry* secret = parsed.Find("金庫/hidden.txt");
-    const ZipEntry* open = parsed.Find("plain.txt");
-    ASSERT_TRUE(secret != nullptr && open != nullptr);
-    EXPECT_EQ(std::to_string(secret->flags & 1) + " " + std::to_string(secret->method), "1 0");
-    EXPECT_EQ(secret->data, "秘密のメモ");
-    EXPECT_EQ(std::to_string(open->flags & 1) + " " + std::to_string(open->method), "0 8");
+    ASSERT_EQ(parsed.Names(), (std::vector<std::string>{"plain.txt", "金庫/hidden.txt"}));
+    const ZipEntry &open = parsed.entries[0], &secret = parsed.entries[1];
+    EXPECT_EQ(std::to_string(secret.flags & 1) + " " + std::to_string(secret.method), "1 0");
+    EXPECT_EQ(secret.data, "秘密のメモ");
+    EXPECT_EQ(std::to_string(open.flags & 1) + " " + std::to_string(open.method), "0 8");
 
     // The status line shows the project now open, also after one with a password or one held.
     AppSettings->DeleteSection("PROPERTY");  // the level of 0 from above would show
